@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Starts or stops the Wine session that the tests run in:
+#   wine-session.sh start DIR   a fresh prefix in DIR/prefix, an Xvfb display and
+#                               one persistent wineserver for the whole run
+#   wine-session.sh stop DIR    ends the wineserver and the display
+# DIR/env is written on start; scripts/wine-run.sh reads it.
+set -euo pipefail
+
+action=${1:?start or stop}
+dir=$(mkdir -p "${2:?session folder}" && cd "$2" && pwd)
+prefix=$dir/prefix
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+
+stop_session() {
+    if [ -d "$prefix" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -f "$dir/xvfb.pid" ]; then
+        kill "$(cat "$dir/xvfb.pid")" >/dev/null 2>&1 || true
+        rm -f "$dir/xvfb.pid"
+    fi
+}
+
+case $action in
+stop)
+    stop_session
+    ;;
+start)
+    stop_session
+    rm -rf "$prefix" "$dir/display"
+    mkdir -p "$prefix"
+
+    # Xvfb picks a free display itself and writes its number to fd 3.
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac \
+        3>"$dir/display" </dev/null >"$dir/xvfb.log" 2>&1 &
+    echo $! >"$dir/xvfb.pid"
+    for _ in $(seq 1 100); do
+        [ -s "$dir/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$dir/display" ] || { echo "Xvfb did not start" >&2; cat "$dir/xvfb.log" >&2; exit 1; }
+    export DISPLAY=:$(tr -d '[:space:]' <"$dir/display")
+
+    # Wine's helper processes keep the standard streams of whatever starts them
+    # first: give them none, or a pipeline that reads the test output never ends.
+    setsid wineserver -p </dev/null >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
+
+    cat >"$dir/session.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
+"Version"="win98"
+REG
+    wine regedit /S "$(winepath -w "$dir/session.reg" 2>/dev/null)" </dev/null >/dev/null 2>&1
+
+    cat >"$dir/env" <<ENV
+export WINEPREFIX='$prefix'
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree=;mshtml='
+export LANG=ru_RU.UTF-8
+export LC_ALL=ru_RU.UTF-8
+export DISPLAY='$DISPLAY'
+ENV
+    ;;
+*)
+    echo "usage: $0 start|stop DIR" >&2
+    exit 2
+    ;;
+esac
