@@ -1,23 +1,147 @@
 #include "support/TestDrive.h"
 #include "usb/DriveDiscovery.h"
+#include "usb/VolumeControl.h"
 
 #include <gtest/gtest.h>
 
-TEST(Probe, DefineDrive)
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The letters a discovery call wrote, checking that it wrote nothing past them.
+std::string UsbLetters()
 {
-    TestDrive e('E', DRIVE_REMOVABLE);
-    printf("type %u mask %lx\n", GetDriveTypeA("E:"), GetLogicalDrives());
-    MakeFile(e / "AUTORUN.INF", "x");
-    printf("exists %d\n", PathExists(e.Folder() + "\\AUTORUN.INF"));
-    char letters[20] = {};
-    printf("count %d %s\n", GetUsbDriveLetters(letters), letters);
-    e.Detach();
-    printf("after type %u mask %lx\n", GetDriveTypeA("E:"), GetLogicalDrives());
-    TestDrive f('F', DRIVE_CDROM);
-    printf("F type %u\n", GetDriveTypeA("F:"));
-    TestDrive g('G', DRIVE_REMOTE);
-    printf("G type %u\n", GetDriveTypeA("G:"));
+    char buffer[kDriveListSize + 4];
+    std::memset(buffer, 0, sizeof buffer);
+    const int count = GetUsbDriveLetters(buffer);
+    EXPECT_GE(count, 0);
+    EXPECT_LE(count, kDriveListSize);
+    for (int k = count; k < static_cast<int>(sizeof buffer); ++k)
+        EXPECT_EQ(buffer[k], 0) << "byte " << k << " written past the letters";
+    return std::string(buffer, buffer + (count > 0 ? count : 0));
+}
+
+// Answers the storage query with a bus type per drive letter; letters it does
+// not know behave as volumes that do not open.
+class FakeVolumeControl : public VolumeControl {
+public:
+    std::map<char, DWORD> busTypes;
+    std::vector<char> queried;
+    std::vector<DWORD> sizeFields;
+    std::vector<DWORD> sizes;
+
+    bool QueryDeviceDescriptor(char letter, BYTE* descriptor, DWORD size) override
+    {
+        queried.push_back(letter);
+        DWORD sizeField = 0;
+        std::memcpy(&sizeField, descriptor + 4, sizeof sizeField);
+        sizeFields.push_back(sizeField);
+        sizes.push_back(size);
+        auto found = busTypes.find(letter);
+        if (found == busTypes.end())
+            return false;
+        std::memcpy(descriptor + 28, &found->second, sizeof found->second);
+        return true;
+    }
+};
+
+class InstalledFake {
+public:
+    explicit InstalledFake(VolumeControl& fake) { SetVolumeControl(&fake); }
+    ~InstalledFake() { SetVolumeControl(nullptr); }
+};
+
+}  // namespace
+
+TEST(DriveDiscovery, NtFamilyIsReported)
+{
+    EXPECT_EQ(GetOsFamily(), 1);
+}
+
+TEST(DriveDiscovery, NoUsbDriveLeavesTheBufferZero)
+{
+    // The prefix has only its fixed C: and Z:, and Wine reports bus type 1 for them.
+    EXPECT_EQ(UsbLetters(), "");
+}
+
+TEST(DriveDiscovery, RemovableDrivesAreUsbExceptA)
+{
     TestDrive a('A', DRIVE_REMOVABLE);
-    printf("A type %u\n", GetDriveTypeA("A:"));
-    printf("os %d\n", GetOsFamily());
+    TestDrive b('B', DRIVE_REMOVABLE);
+    TestDrive e('E', DRIVE_REMOVABLE);
+    EXPECT_EQ(UsbLetters(), "BE");
+}
+
+TEST(DriveDiscovery, CdRomAndNetworkDrivesAreNeverUsb)
+{
+    TestDrive cd('F', DRIVE_CDROM);
+    TestDrive net('G', DRIVE_REMOTE);
+    TestDrive usb('H', DRIVE_REMOVABLE);
+    FakeVolumeControl fake;
+    fake.busTypes = {{'F', 7}, {'G', 7}};
+    InstalledFake installed(fake);
+    EXPECT_EQ(UsbLetters(), "H");
+    // Only fixed drives are asked for their bus.
+    for (char letter : fake.queried)
+        EXPECT_TRUE(letter == 'C' || letter == 'Z') << letter;
+}
+
+TEST(DriveDiscovery, LettersComeInLetterOrderWhateverTheOrderOfAttaching)
+{
+    TestDrive k('K', DRIVE_REMOVABLE);
+    TestDrive h('H', DRIVE_REMOVABLE);
+    TestDrive j('J', DRIVE_REMOVABLE);
+    EXPECT_EQ(UsbLetters(), "HJK");
+    j.Detach();
+    EXPECT_EQ(UsbLetters(), "HK");
+    j.Attach();
+    EXPECT_EQ(UsbLetters(), "HJK");
+}
+
+TEST(DriveDiscovery, FixedDriveCountsByItsBusOnTheNtFamily)
+{
+    TestDrive usbDisk('M', DRIVE_FIXED);
+    TestDrive sataDisk('N', DRIVE_FIXED);
+    TestDrive lockedDisk('P', DRIVE_FIXED);
+    FakeVolumeControl fake;
+    fake.busTypes = {{'M', 7}, {'N', 1}, {'C', 11}, {'Z', 3}};  // P: does not open
+    InstalledFake installed(fake);
+
+    EXPECT_EQ(UsbLetters(), "M");
+    EXPECT_EQ(fake.queried, (std::vector<char>{'C', 'M', 'N', 'P', 'Z'}));
+    for (size_t k = 0; k < fake.queried.size(); ++k) {
+        EXPECT_EQ(fake.sizes[k], 551u);
+        EXPECT_EQ(fake.sizeFields[k], 551u) << "the descriptor's size field is set before the query";
+    }
+}
+
+TEST(DriveDiscovery, TheSystemVolumeQueryAnswersForARealVolume)
+{
+    // Under Wine every volume reports bus type 1, so a fixed drive is not USB,
+    // but the query itself must go through: C: opens and answers.
+    BYTE descriptor[551] = {};
+    const DWORD size = sizeof descriptor;
+    std::memcpy(descriptor + 4, &size, sizeof size);
+    ASSERT_TRUE(GetVolumeControl().QueryDeviceDescriptor('C', descriptor, sizeof descriptor));
+    DWORD busType = 0;
+    std::memcpy(&busType, descriptor + 28, sizeof busType);
+    EXPECT_NE(busType, 7u);
+    EXPECT_FALSE(GetVolumeControl().QueryDeviceDescriptor('Q', descriptor, sizeof descriptor))
+        << "a letter with no drive does not open";
+}
+
+TEST(DriveDiscovery, NeverMoreThanTwentyLetters)
+{
+    // Every free letter but A: as a removable drive: 22 qualify.
+    std::vector<std::unique_ptr<TestDrive>> drives;
+    for (char letter = 'B'; letter <= 'Y'; ++letter) {
+        if (letter != 'C')
+            drives.push_back(std::make_unique<TestDrive>(letter, DRIVE_REMOVABLE));
+    }
+    ASSERT_EQ(drives.size(), 23u);
+    EXPECT_EQ(UsbLetters(), "BDEFGHIJKLMNOPQRSTUV");
 }

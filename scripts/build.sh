@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds Vardenix for 64-bit Windows in BUILD_DIR (default: build).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+cmake -S "$root" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
