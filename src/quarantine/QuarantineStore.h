@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+
+// The quarantine store: every file the program deletes as a threat is first
+// copied, encoded, into the folder "quarantine" beside the executable, one
+// item per file, from which it can be restored. The functions keep no state
+// of their own and may be called from any thread; each file is opened without
+// sharing for the length of one call, so a second call on the same file at the
+// same time fails to open it and reports that failure.
+//
+// Item layout (a stored format: every copy of the program reads it):
+//   11 bytes  the magic "vormtalware", no terminator
+//   L bytes   the origin path (ANSI), no terminator, 1 <= L < kStorePathSize
+//   2 bytes   carriage return, line feed
+//   S bytes   the content, each byte stored as (byte + QUARANTINE_SHIFT) mod 256
+// An item is 13 + L bytes longer than the file it holds. Items are named after
+// the file's name with ".vw" appended; a later file of a name already taken
+// gets "name (2).vw", "name (3).vw" and so on, so no item is ever replaced.
+
+// Every path the store handles fits a buffer of this many bytes, terminator
+// included: a longer source, item or origin path is refused, never cut.
+constexpr size_t kStorePathSize = 256;
+
+// Fixed for the item format: writer and reader must use the same value.
+constexpr unsigned char QUARANTINE_SHIFT = 0x5D;
+
+constexpr const char kQuarantineMagic[] = "vormtalware";
+constexpr size_t kQuarantineMagicSize = sizeof kQuarantineMagic - 1;  // 11, stored without terminator
+
+// Content is copied through buffers of this size; nothing larger is held in memory.
+constexpr size_t kQuarantineChunkSize = 1000;
+
+enum TranscodeDirection {
+    TranscodeEncode,  // plain file -> item
+    TranscodeDecode,  // item -> plain file
+};
+
+enum TranscodeResult {
+    TranscodeDone = 1,
+    TranscodeMissingPath = 2,
+    // Encode: the plain file cannot be opened or read (or its path is too long
+    // to be stored). Decode: the plain file cannot be created (it exists
+    // already, its folder is missing or not writable) or written.
+    TranscodePlainFailed = 3,
+    // Encode: the item cannot be created or written. Decode: the item cannot
+    // be opened or read.
+    TranscodeItemFailed = 4,
+    // Encode only: the plain file already begins with the magic; nothing is written.
+    TranscodeAlreadyItem = 5,
+    // Decode only: the item's header is damaged or foreign (not the magic, or
+    // no valid origin path ended by carriage return and line feed).
+    TranscodeNotAnItem = 6,
+};
+
+enum RestoreResult {
+    RestoreFailed = 0,
+    RestoreToOrigin = 1,
+    RestoreToDesktop = 2,
+};
+
+// The folder of the program's executable with a trailing backslash. False,
+// and `path` empty, when it cannot be found or does not fit `pathSize`.
+bool GetProgramFolder(char* path, size_t pathSize = kStorePathSize);
+
+// Copies what follows the last backslash of `path` into `name`. False, and
+// `name` untouched, when the path holds no backslash or the name does not fit.
+bool GetFileNamePart(const char* path, char* name, size_t nameSize = kStorePathSize);
+
+// The quarantine folder with a trailing backslash, created when missing.
+// False when it cannot be created or its path does not fit `pathSize`.
+bool GetQuarantineFolder(char* path, size_t pathSize = kStorePathSize);
+
+// Encode writes the item at `itemPath` from the plain file (replacing any item
+// of that name); decode writes a new plain file from the item and never
+// replaces an existing file. A file left half-written by a failure is removed.
+TranscodeResult TranscodeQuarantineItem(const char* plainPath, const char* itemPath,
+                                        TranscodeDirection direction);
+
+// Copies the file into quarantine and deletes it: the one way the pages delete
+// a threat. True exactly when the file was deleted. A file whose item could not
+// be written is kept (false). A file that already begins with the magic is
+// deleted without an item, since it is a quarantine item itself.
+bool QuarantineFile(const char* path);
+
+// Reads the origin path stored in an item into `origin` (terminated). False
+// when the item does not open, its header is damaged or foreign, or the origin
+// does not fit `originSize`; nothing is ever written past `originSize` bytes.
+bool ReadQuarantineOrigin(const char* itemPath, char* origin, size_t originSize = kStorePathSize);
+
+// Writes the item's content back to its origin path, or to the user's desktop
+// when the origin cannot be created (taken, or its folder or drive gone).
+// Never overwrites a file and never changes or removes the item.
+RestoreResult RestoreQuarantineItem(const char* itemPath);

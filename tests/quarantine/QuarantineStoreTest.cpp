@@ -1,0 +1,328 @@
+#include "QuarantineTestSupport.h"
+#include "support/TestDrive.h"
+
+#include <cstring>
+#include <random>
+#include <set>
+#include <thread>
+
+namespace {
+
+std::string AllByteValues()
+{
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
+    return bytes;
+}
+
+// Removes the named file from the desktop before and after a test.
+class DesktopFile {
+public:
+    explicit DesktopFile(const std::string& name) : path_(DesktopPath(name)) { RemoveTree(path_); }
+    ~DesktopFile() { RemoveTree(path_); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+TEST(QuarantineStorePaths, ProgramFolderAndFileNamePart)
+{
+    char module[MAX_PATH];
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    char folder[kStorePathSize];
+    ASSERT_TRUE(GetProgramFolder(folder));
+    EXPECT_EQ(std::string(module).rfind('\\') + 1, std::strlen(folder));
+    EXPECT_EQ(std::strncmp(module, folder, std::strlen(folder)), 0);
+    char tiny[4] = "xyz";
+    EXPECT_FALSE(GetProgramFolder(tiny, sizeof tiny));
+
+    char name[kStorePathSize] = "untouched";
+    EXPECT_FALSE(GetFileNamePart("no-backslash.exe", name));
+    EXPECT_STREQ(name, "untouched");
+    EXPECT_TRUE(GetFileNamePart("E:\\dir\\AUTORUN.INF", name));
+    EXPECT_STREQ(name, "AUTORUN.INF");
+    char small[8] = "keep";
+    EXPECT_FALSE(GetFileNamePart("E:\\12345678", small, sizeof small));
+    EXPECT_STREQ(small, "keep");
+}
+
+TEST_F(QuarantineTest, FolderIsCreatedBesideTheProgramAndAFileInTheWayIsRefused)
+{
+    RemoveTree(QuarantineFolderPath());
+    char folder[kStorePathSize];
+    ASSERT_TRUE(GetQuarantineFolder(folder));
+    EXPECT_EQ(std::string(folder), QuarantineFolderPath() + "\\");
+    EXPECT_TRUE(GetQuarantineFolder(folder)) << "an existing folder is used as it is";
+
+    RemoveTree(QuarantineFolderPath());
+    MakeFile(QuarantineFolderPath(), "not a folder");
+    EXPECT_FALSE(GetQuarantineFolder(folder));
+    MakeFile(scratch_ / "x.exe", "MZ");
+    EXPECT_FALSE(QuarantineFile((scratch_ / "x.exe").c_str()));
+    EXPECT_EQ(ReadWholeFile(scratch_ / "x.exe"), "MZ");
+}
+
+TEST_F(QuarantineTest, PutWritesTheExactLayoutAndRestoreGivesEveryByteBack)
+{
+    const std::string path = scratch_ / "all.bin";
+    const std::string content = AllByteValues() + AllByteValues();
+    MakeFile(path, content, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+
+    ASSERT_TRUE(QuarantineFile(path.c_str()));
+    EXPECT_FALSE(PathExists(path));
+    ASSERT_EQ(ItemNames(), std::vector<std::string>{"all.bin.vw"});
+    const std::string item = ItemPath("all.bin.vw");
+    EXPECT_EQ(ReadWholeFile(item), ItemBytes(path, content));
+    EXPECT_EQ(GetFileAttributesA(item.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
+
+    char origin[kStorePathSize];
+    ASSERT_TRUE(ReadQuarantineOrigin(item.c_str(), origin));
+    EXPECT_EQ(origin, path);
+    EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToOrigin);
+    EXPECT_EQ(ReadWholeFile(path), content);
+}
+
+TEST_F(QuarantineTest, ManyChunksRoundTripAndDecodeNeverOverwrites)
+{
+    std::mt19937 random(7);
+    std::string content(1 << 20, '\0');
+    for (char& c : content)
+        c = static_cast<char>(random());
+    const std::string plain = scratch_ / "big.bin";
+    const std::string item = scratch_ / "big.bin.vw";
+    const std::string back = scratch_ / "back.bin";
+    MakeFile(plain, content);
+
+    ASSERT_EQ(TranscodeQuarantineItem(plain.c_str(), item.c_str(), TranscodeEncode), TranscodeDone);
+    EXPECT_EQ(ReadWholeFile(item), ItemBytes(plain, content));
+    ASSERT_EQ(TranscodeQuarantineItem(back.c_str(), item.c_str(), TranscodeDecode), TranscodeDone);
+    EXPECT_TRUE(ReadWholeFile(back) == content);
+
+    MakeFile(back, "already here");
+    EXPECT_EQ(TranscodeQuarantineItem(back.c_str(), item.c_str(), TranscodeDecode), TranscodePlainFailed);
+    EXPECT_EQ(ReadWholeFile(back), "already here");
+    EXPECT_EQ(TranscodeQuarantineItem((scratch_ / "no\\such\\folder").c_str(), item.c_str(), TranscodeDecode),
+              TranscodePlainFailed);
+    EXPECT_EQ(TranscodeQuarantineItem((scratch_ / "gone.bin").c_str(), item.c_str(), TranscodeEncode),
+              TranscodePlainFailed);
+    EXPECT_EQ(TranscodeQuarantineItem(plain.c_str(), (scratch_ / "no\\such\\item.vw").c_str(), TranscodeEncode),
+              TranscodeItemFailed);
+    EXPECT_EQ(TranscodeQuarantineItem(back.c_str(), (scratch_ / "none.vw").c_str(), TranscodeDecode),
+              TranscodeItemFailed);
+}
+
+TEST_F(QuarantineTest, EmptyFileMakesAHeaderOnlyItemAndRestoresEmpty)
+{
+    const std::string path = scratch_ / "empty.txt";
+    MakeFile(path);
+    ASSERT_TRUE(QuarantineFile(path.c_str()));
+    const std::string item = ItemPath("empty.txt.vw");
+    EXPECT_EQ(ReadWholeFile(item).size(), 13 + path.size());
+    EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToOrigin);
+    EXPECT_TRUE(PathExists(path));
+    EXPECT_EQ(ReadWholeFile(path), "");
+}
+
+TEST_F(QuarantineTest, FileThatIsAnItemAlreadyIsDeletedWithoutAnotherItem)
+{
+    const std::string path = scratch_ / "copied.vw";
+    MakeFile(path, ItemBytes("E:\\x.exe", "MZ"));
+    EXPECT_EQ(TranscodeQuarantineItem(path.c_str(), (scratch_ / "out.vw").c_str(), TranscodeEncode),
+              TranscodeAlreadyItem);
+    EXPECT_FALSE(PathExists(scratch_ / "out.vw"));
+    EXPECT_TRUE(QuarantineFile(path.c_str()));
+    EXPECT_FALSE(PathExists(path));
+    EXPECT_TRUE(ItemNames().empty());
+}
+
+TEST_F(QuarantineTest, MissingPathsAndFilesAreRefused)
+{
+    const std::string any = scratch_ / "any";
+    for (const char* missing : {static_cast<const char*>(nullptr), ""}) {
+        EXPECT_EQ(TranscodeQuarantineItem(missing, any.c_str(), TranscodeEncode), TranscodeMissingPath);
+        EXPECT_EQ(TranscodeQuarantineItem(any.c_str(), missing, TranscodeDecode), TranscodeMissingPath);
+        EXPECT_FALSE(QuarantineFile(missing));
+        EXPECT_EQ(RestoreQuarantineItem(missing), RestoreFailed);
+    }
+    RemoveTree(QuarantineFolderPath());
+    EXPECT_FALSE(QuarantineFile((scratch_ / "not-there.exe").c_str()));
+    EXPECT_FALSE(QuarantineFile(scratch_.Path().c_str())) << "a folder is not a file";
+    EXPECT_FALSE(PathExists(QuarantineFolderPath())) << "a refused put does not touch the quarantine folder";
+}
+
+TEST_F(QuarantineTest, DamagedAndForeignItemsAreRefusedByEveryReader)
+{
+    const std::string origin = scratch_ / "threat.exe";
+    const std::string tooLong = "C:\\" + std::string(253, 'a');  // 256 bytes: no store buffer holds it
+    const std::string damaged[] = {
+        "",
+        "vormtalwar",
+        "VORMTALWARE" + origin + "\r\nMZ",
+        "vormtalware" + origin,
+        "vormtalware" + origin + "\rMZ",
+        "vormtalware" + origin + "\nMZ",
+        "vormtalware\r\nMZ",
+        "vormtalware" + origin.substr(0, 5) + std::string(1, '\0') + origin.substr(5) + "\r\n",
+        "vormtalware" + tooLong + "\r\n",
+    };
+    const std::string item = scratch_ / "damaged.vw";
+    for (const std::string& bytes : damaged) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        RemoveTree(item);
+        MakeFile(item, bytes);
+        char buffer[kStorePathSize + 16];
+        std::memset(buffer, '#', sizeof buffer);
+        EXPECT_FALSE(ReadQuarantineOrigin(item.c_str(), buffer, kStorePathSize));
+        EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+        EXPECT_EQ(TranscodeQuarantineItem(origin.c_str(), item.c_str(), TranscodeDecode), TranscodeNotAnItem);
+        EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreFailed);
+        EXPECT_FALSE(PathExists(origin));
+        EXPECT_EQ(ReadWholeFile(item), bytes) << "readers never change an item";
+    }
+}
+
+TEST_F(QuarantineTest, AnOriginThatDoesNotFitIsRefusedNeverCut)
+{
+    const std::string origin = "E:\\" + std::string(197, 'o');  // 200 bytes
+    const std::string item = scratch_ / "long.vw";
+    MakeFile(item, ItemBytes(origin, "data"));
+    char buffer[300];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_FALSE(ReadQuarantineOrigin(item.c_str(), buffer, 200));
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+    ASSERT_TRUE(ReadQuarantineOrigin(item.c_str(), buffer, 201));
+    EXPECT_EQ(buffer, origin);
+    EXPECT_EQ(buffer[201], '#');
+
+    const std::string longest = "E:\\" + std::string(252, 'o');  // 255 bytes, the most a store buffer holds
+    MakeFile(item, ItemBytes(longest, "data"));
+    char path[kStorePathSize];
+    ASSERT_TRUE(ReadQuarantineOrigin(item.c_str(), path));
+    EXPECT_EQ(path, longest);
+}
+
+TEST_F(QuarantineTest, PathsTooLongForTheStoreLeaveTheFileInPlace)
+{
+    // A source path of 256 bytes.
+    const size_t sourceName = kStorePathSize - scratch_.Path().size() - 1;
+    const std::string longSource = scratch_ / std::string(sourceName, 's');
+    ASSERT_EQ(longSource.size(), kStorePathSize);
+    MakeFile(longSource, "payload");
+    EXPECT_FALSE(QuarantineFile(longSource.c_str()));
+    EXPECT_EQ(ReadWholeFile(longSource), "payload");
+
+    // A source path that fits, but whose item path (folder + name + ".vw") is 256 bytes.
+    const size_t itemName = kStorePathSize - (QuarantineFolderPath().size() + 1) - 3;
+    const std::string source = scratch_ / std::string(itemName, 'i');
+    ASSERT_LT(source.size(), kStorePathSize);
+    MakeFile(source, "payload");
+    EXPECT_FALSE(QuarantineFile(source.c_str()));
+    EXPECT_EQ(ReadWholeFile(source), "payload");
+    EXPECT_TRUE(ItemNames().empty());
+}
+
+TEST_F(QuarantineTest, AFileHeldOpenWithoutSharingStays)
+{
+    const std::string path = scratch_ / "busy.exe";
+    MakeFile(path, "MZ busy");
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(QuarantineFile(path.c_str()));
+    CloseHandle(held);
+    EXPECT_EQ(ReadWholeFile(path), "MZ busy");
+    EXPECT_TRUE(ItemNames().empty()) << "no item without the file being deleted";
+
+    ASSERT_TRUE(QuarantineFile(path.c_str()));
+    HANDLE item = CreateFileA(ItemPath("busy.exe.vw").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(item, INVALID_HANDLE_VALUE);
+    char origin[kStorePathSize];
+    EXPECT_FALSE(ReadQuarantineOrigin(ItemPath("busy.exe.vw").c_str(), origin));
+    EXPECT_EQ(RestoreQuarantineItem(ItemPath("busy.exe.vw").c_str()), RestoreFailed);
+    CloseHandle(item);
+    EXPECT_FALSE(PathExists(path));
+}
+
+TEST_F(QuarantineTest, RestoringOneItemThreeTimesGoesToOriginThenDesktopThenFails)
+{
+    TestDrive drive('Q', DRIVE_REMOVABLE);
+    DesktopFile onDesktop("vardenix-restore.exe");
+    const std::string path = drive / "vardenix-restore.exe";
+    MakeFile(path, "MZ restore me", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(QuarantineFile(path.c_str()));
+    const std::string item = ItemPath("vardenix-restore.exe.vw");
+
+    EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToOrigin);
+    EXPECT_EQ(ReadWholeFile(path), "MZ restore me");
+    EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToDesktop);
+    EXPECT_EQ(ReadWholeFile(onDesktop.Path()), "MZ restore me");
+    EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreFailed);
+    EXPECT_EQ(ReadWholeFile(item), ItemBytes(path, "MZ restore me")) << "the item stays as it was";
+}
+
+TEST_F(QuarantineTest, ItemOfADetachedDriveIsRestoredToTheDesktop)
+{
+    TestDrive drive('Q', DRIVE_REMOVABLE);
+    DesktopFile onDesktop("AUTORUN.INF");
+    MakeFile(drive / "AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n");
+    ASSERT_TRUE(QuarantineFile((drive / "AUTORUN.INF").c_str()));
+    drive.Detach();
+    EXPECT_EQ(RestoreQuarantineItem(ItemPath("AUTORUN.INF.vw").c_str()), RestoreToDesktop);
+    EXPECT_EQ(ReadWholeFile(onDesktop.Path()), "[autorun]\r\nopen=x.exe\r\n");
+}
+
+TEST_F(QuarantineTest, SameNameFromTwoDrivesKeepsBothItems)
+{
+    TestDrive first('Q', DRIVE_REMOVABLE);
+    TestDrive second('R', DRIVE_REMOVABLE);
+    MakeFile(first / "AUTORUN.INF", "[autorun]\r\nopen=q.exe\r\n", FILE_ATTRIBUTE_HIDDEN);
+    MakeFile(second / "AUTORUN.INF", "[autorun]\r\nopen=r.exe\r\n", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(QuarantineFile((first / "AUTORUN.INF").c_str()));
+    ASSERT_TRUE(QuarantineFile((second / "AUTORUN.INF").c_str()));
+
+    const std::vector<std::string> names = ItemNames();
+    ASSERT_EQ(names.size(), 2u);
+    std::set<std::string> origins;
+    for (const std::string& name : names) {
+        EXPECT_EQ(name.substr(name.size() - 3), ".vw");
+        char origin[kStorePathSize];
+        ASSERT_TRUE(ReadQuarantineOrigin(ItemPath(name).c_str(), origin));
+        origins.insert(origin);
+        EXPECT_EQ(RestoreQuarantineItem(ItemPath(name).c_str()), RestoreToOrigin);
+    }
+    EXPECT_EQ(origins, (std::set<std::string>{first / "AUTORUN.INF", second / "AUTORUN.INF"}));
+    EXPECT_EQ(ReadWholeFile(first / "AUTORUN.INF"), "[autorun]\r\nopen=q.exe\r\n");
+    EXPECT_EQ(ReadWholeFile(second / "AUTORUN.INF"), "[autorun]\r\nopen=r.exe\r\n");
+}
+
+TEST_F(QuarantineTest, PutsOnSeveralThreadsAtOnceEachKeepTheirItem)
+{
+    // The folder is missing at the start, so the threads also race to create it.
+    RemoveTree(QuarantineFolderPath());
+    constexpr int kThreads = 6;
+    std::vector<std::string> paths;
+    for (int k = 0; k < kThreads; ++k) {
+        MakeFolder(scratch_ / std::to_string(k));
+        paths.push_back(scratch_ / (std::to_string(k) + "\\AUTORUN.INF"));
+        MakeFile(paths.back(), "drive " + std::to_string(k));
+    }
+    bool results[kThreads] = {};
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kThreads; ++k)
+        threads.emplace_back([&, k] { results[k] = QuarantineFile(paths[k].c_str()); });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    for (int k = 0; k < kThreads; ++k)
+        EXPECT_TRUE(results[k]) << k;
+    std::set<std::string> origins;
+    for (const std::string& name : ItemNames()) {
+        char origin[kStorePathSize];
+        ASSERT_TRUE(ReadQuarantineOrigin(ItemPath(name).c_str(), origin));
+        origins.insert(origin);
+    }
+    EXPECT_EQ(origins, std::set<std::string>(paths.begin(), paths.end()));
+}
