@@ -1,0 +1,149 @@
+#include "support/ProgramUnderTest.h"
+
+#include "support/TestDrive.h"
+
+#include <vector>
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* caption;
+    bool visibleOnly;
+    HWND found;
+    bool messageBoxOnly = false;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId)
+        return TRUE;
+    if (search->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    if (search->className) {
+        wchar_t name[256] = {};
+        GetClassNameW(window, name, 256);
+        if (lstrcmpiW(name, search->className) != 0)
+            return TRUE;
+    }
+    if (search->caption && WindowText(window) != search->caption)
+        return TRUE;
+    if (search->messageBoxOnly && !GetDlgItem(window, 0xFFFF))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+std::wstring WindowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> text(static_cast<size_t>(length) + 2, L'\0');
+    GetWindowTextW(window, text.data(), length + 1);
+    return text.data();
+}
+
+std::string TestProgramFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.rfind('\\') + 1);
+}
+
+ProgramUnderTest::~ProgramUnderTest()
+{
+    Kill();
+    if (info_.hProcess) {
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+}
+
+bool ProgramUnderTest::Start(const std::string& exePath, const std::string& arguments)
+{
+    std::string commandLine = "\"" + exePath + "\"";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    return CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info_) != FALSE;
+}
+
+bool ProgramUnderTest::WaitForExit(DWORD milliseconds)
+{
+    if (!info_.hProcess)
+        return true;
+    return WaitForSingleObject(info_.hProcess, milliseconds) == WAIT_OBJECT_0;
+}
+
+bool ProgramUnderTest::IsRunning() const
+{
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD ProgramUnderTest::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (info_.hProcess)
+        GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void ProgramUnderTest::Kill()
+{
+    if (IsRunning()) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+}
+
+HWND ProgramUnderTest::FindWindowOf(const wchar_t* className, const wchar_t* caption, bool visibleOnly) const
+{
+    WindowSearch search = {info_.dwProcessId, className, caption, visibleOnly, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND ProgramUnderTest::FindMessageBox() const
+{
+    // A message box is a visible dialog of the standard class whose text is the static 0xFFFF.
+    WindowSearch search = {info_.dwProcessId, L"#32770", nullptr, true, nullptr};
+    search.messageBoxOnly = true;
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND ProgramUnderTest::WaitForWindow(const wchar_t* className, const wchar_t* caption, bool visibleOnly,
+                                     DWORD milliseconds) const
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindWindowOf(className, caption, visibleOnly)) != nullptr; }, milliseconds);
+    return found;
+}
+
+std::wstring ProgramUnderTest::WaitForMessageBox(DWORD milliseconds) const
+{
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindMessageBox()) != nullptr; }, milliseconds);
+    return box ? WindowText(GetDlgItem(box, 0xFFFF)) : std::wstring();
+}
+
+bool ProgramUnderTest::AnswerMessageBox(int button, DWORD milliseconds) const
+{
+    if (WaitForMessageBox(milliseconds).empty())
+        return false;
+    HWND box = FindMessageBox();
+    if (!box)
+        return false;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    return WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+}
