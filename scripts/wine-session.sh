@@ -12,7 +12,7 @@ prefix=$dir/prefix
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winealsa.drv=;winepulse.drv="
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 
 stop_session() {
@@ -36,7 +36,7 @@ start)
     mkdir -p "$prefix"
 
     # Xvfb picks a free display itself and writes its number to fd 3.
-    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac \
+    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac \
         3>"$dir/display" </dev/null >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
     for _ in $(seq 1 100); do
@@ -55,20 +55,28 @@ start)
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
+"Desktop"="shell"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
+"shell"="1024x768"
 
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
 "Version"="win98"
 REG
     wine regedit /S "$(winepath -w "$dir/session.reg" 2>/dev/null)" </dev/null >/dev/null 2>&1
 
+    # The desktop setting takes effect for an explorer started after it: start
+    # the session again, so that every program runs in the one virtual desktop
+    # with its taskbar and notification area.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    setsid wineserver -p </dev/null >/dev/null 2>&1
+    wineboot </dev/null >/dev/null 2>&1
+
     cat >"$dir/env" <<ENV
 export WINEPREFIX='$prefix'
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree=;mshtml='
+export WINEDLLOVERRIDES='mscoree=;mshtml=;winealsa.drv=;winepulse.drv='
 export LANG=ru_RU.UTF-8
 export LC_ALL=ru_RU.UTF-8
 export DISPLAY='$DISPLAY'
