@@ -1,0 +1,11 @@
+#pragma once
+
+#define IDD_TEST_DIALOG 100
+#define IDD_TEST_PAGE 101
+
+#define IDC_TEST_BUTTON 1001
+#define IDC_TEST_LABEL 1002
+#define IDC_TEST_OWNERDRAWN 1003
+
+#define IDS_TEST_QUESTION 200
+#define IDS_TEST_LABEL 201
