@@ -1,0 +1,56 @@
+#pragma once
+
+#include "controls/ImageButton.h"
+#include "framework/Dialog.h"
+
+#include <string>
+
+// The real-time answer to an attached USB drive: the threats in the drives'
+// roots, listed with their state, and deleting them into quarantine.
+class UsbProtectionPage : public Dialog {
+public:
+    UsbProtectionPage();
+    ~UsbProtectionPage() override;
+
+    // Lists the threats in the root of each drive (`count` letters), after the
+    // rows already listed; the caller empties the list first.
+    void ScanDriveRoots(const char* letters, int count);
+    // Empties the threat list.
+    void ClearThreats();
+
+    // Command 1002: deletes the selected row's file after asking.
+    void DeleteSelectedThreat();
+    // Command 1016: asks, then deletes every listed file on a worker thread.
+    void DeleteAllThreats();
+
+    // While the delete-all worker runs the list belongs to it: a device event
+    // must not empty and refill it. The main window asks for a rescan instead,
+    // which the page hands back (kRescanUsbDrivesMessage) once the worker ends.
+    bool IsDeletingAll() const { return deletingAll_; }
+    void RescanWhenDeletingEnds() { rescanPending_ = true; }
+
+    // The list's rows as shown: the path (column 0) and the state (column 1).
+    int RowCount() const;
+    std::wstring RowText(int row, int column) const;
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    static DWORD WINAPI DeleteAllThreatsWorker(void* page);
+
+    void AddThreatRow(int row, const std::string& path);
+    HWND List() const;
+
+    HFONT counterFont_ = nullptr;
+    ImageButton deleteButton_;
+    ImageButton deleteAllButton_;
+    ImageButton pictureButton_;
+    // Both touched on the user-interface thread only.
+    bool deletingAll_ = false;
+    bool rescanPending_ = false;
+};

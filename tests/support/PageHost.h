@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+// A visible top-level window of the test's own that hosts a page under test,
+// as the main window does in the program.
+class PageHost {
+public:
+    PageHost()
+    {
+        handle_ = CreateWindowExW(0, L"STATIC", L"Page host", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 780,
+                                  560, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    ~PageHost() { DestroyWindow(handle_); }
+    PageHost(const PageHost&) = delete;
+    PageHost& operator=(const PageHost&) = delete;
+
+    HWND Handle() const { return handle_; }
+
+private:
+    HWND handle_ = nullptr;
+};

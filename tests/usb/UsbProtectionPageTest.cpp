@@ -1,0 +1,318 @@
+#include "framework/Text.h"
+#include "quarantine/QuarantineStore.h"
+#include "res/resource.h"
+#include "support/MessageRecorder.h"
+#include "support/PageHost.h"
+#include "support/TestDrive.h"
+#include "usb/UsbProtectionPage.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring W(const std::string& ansi)
+{
+    return Widen(ansi);
+}
+
+class UsbProtection : public ::testing::Test {
+protected:
+    TestDrive drive{'E', DRIVE_REMOVABLE};
+    PageHost host;
+    UsbProtectionPage page;
+    std::string quarantine;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(page.CreateModeless(host.Handle()));
+        char folder[kStorePathSize];
+        ASSERT_TRUE(GetQuarantineFolder(folder));
+        quarantine = folder;
+        RemoveTree(quarantine);
+    }
+    void TearDown() override { RemoveTree(quarantine); }
+
+    void Scan(const char* letters = "E")
+    {
+        page.ClearThreats();
+        page.ScanDriveRoots(letters, static_cast<int>(std::strlen(letters)));
+    }
+    std::vector<std::wstring> Paths() const
+    {
+        std::vector<std::wstring> paths;
+        for (int row = 0; row < page.RowCount(); ++row)
+            paths.push_back(page.RowText(row, 0));
+        return paths;
+    }
+    std::wstring State(int row) const { return page.RowText(row, 1); }
+    std::wstring Counter() const { return page.ItemText(IDC_USB_COUNTER); }
+    void Select(int row)
+    {
+        LVITEMW item = {};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(page.Item(IDC_THREAT_LIST_OR_STOP), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+    }
+    void Press(int id) { SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    // The quarantine items, with their origin paths and decoded content.
+    std::vector<std::pair<std::string, std::string>> Quarantined() const
+    {
+        std::vector<std::pair<std::string, std::string>> items;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((quarantine + "*.vw").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return items;
+        do {
+            const std::string item = quarantine + found.cFileName;
+            char origin[kStorePathSize] = {};
+            ReadQuarantineOrigin(item.c_str(), origin);
+            ScratchDir out;
+            TranscodeQuarantineItem((out / "plain").c_str(), item.c_str(), TranscodeDecode);
+            items.emplace_back(origin, ReadWholeFile(out / "plain"));
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+        return items;
+    }
+};
+
+}  // namespace
+
+TEST_F(UsbProtection, ListsAnInfFileAndAHiddenProgramWithTheirCount)
+{
+    MakeFile(drive / "AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n");
+    MakeFile(drive / "x.exe", "MZ", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    MakeFile(drive / "notes.txt", "hello", FILE_ATTRIBUTE_HIDDEN);
+    Scan();
+    ASSERT_EQ(page.RowCount(), 2);
+    std::vector<std::wstring> paths = Paths();
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::wstring>{L"E:\\AUTORUN.INF", L"E:\\x.exe"}));
+    EXPECT_EQ(State(0), L"Риск");
+    EXPECT_EQ(State(1), L"Риск");
+    EXPECT_EQ(Counter(), L"2 найденных угроз");
+    EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_FIRST_BUTTON)));
+    EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_USB_DELETE_ALL)));
+}
+
+TEST_F(UsbProtection, VisibleProgramsFoldersAndSubfoldersAreNotListed)
+{
+    MakeFile(drive / "setup.exe", "MZ");
+    MakeFolder(drive / "hidden.exe", FILE_ATTRIBUTE_HIDDEN);
+    MakeFolder(drive / "AUTORUN.INF", FILE_ATTRIBUTE_HIDDEN);
+    MakeFolder(drive / "sub");
+    MakeFile(drive / "sub\\AUTORUN.INF", "x");
+    MakeFile(drive / "sub\\deep.exe", "MZ", FILE_ATTRIBUTE_HIDDEN);
+    Scan();
+    EXPECT_EQ(page.RowCount(), 0);
+    EXPECT_EQ(Counter(), L"Угроз не обнаружено");
+}
+
+TEST_F(UsbProtection, EveryDriveIsScannedAndRowsFollowOneAnother)
+{
+    TestDrive second('F', DRIVE_REMOVABLE);
+    MakeFile(drive / "a.inf", "x");
+    MakeFile(second / "b.inf", "x");
+    MakeFile(second / "c.vbs", "x", FILE_ATTRIBUTE_HIDDEN);
+    Scan("EF");
+    EXPECT_EQ(page.RowCount(), 3);
+    EXPECT_EQ(page.RowText(0, 0), L"E:\\a.inf");
+    EXPECT_EQ(Counter(), L"3 найденных угроз");
+    Scan("");
+    EXPECT_EQ(page.RowCount(), 0) << "no letters: nothing scanned";
+}
+
+TEST_F(UsbProtection, LongRootNamesKeepTheirWholePath)
+{
+    // Far longer than the 96 characters a short path buffer would allow.
+    const std::string name = std::string(180, 'n') + ".inf";
+    MakeFile(drive / name, "payload");
+    Scan();
+    ASSERT_EQ(page.RowCount(), 1);
+    EXPECT_EQ(page.RowText(0, 0), W("E:\\" + name));
+
+    MessageRecorder messages(IDOK);
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(State(0), L"Удален");
+    EXPECT_FALSE(PathExists(drive / name));
+}
+
+TEST_F(UsbProtection, DeleteNeedsRowsAndASelection)
+{
+    MessageRecorder messages(IDCANCEL);
+    Scan();
+    Press(IDC_FIRST_BUTTON);
+    Press(IDC_USB_DELETE_ALL);
+    MakeFile(drive / "AUTORUN.INF", "x");
+    Scan();
+    Press(IDC_FIRST_BUTTON);
+    Press(IDC_USB_DELETE_ALL);  // asked, and cancelled
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{L"Угроз не обнаружено", L"Угроз не обнаружено",
+                                                           L"Пожалуйста, выберите файл", L"Вы хотите удалить Все?"}));
+    EXPECT_TRUE(PathExists(drive / "AUTORUN.INF"));
+    EXPECT_EQ(State(0), L"Риск");
+}
+
+TEST_F(UsbProtection, CancelLeavesTheFileItsAttributesAndTheRow)
+{
+    MakeFile(drive / "run.vbs", "WScript.Echo 1",
+             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    const DWORD attributes = GetFileAttributesA((drive / "run.vbs").c_str());
+    Scan();
+    ASSERT_EQ(page.RowCount(), 1);
+    MessageRecorder messages(IDCANCEL);
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Удаление: E:\\run.vbs?"});
+    EXPECT_EQ(GetFileAttributesA((drive / "run.vbs").c_str()), attributes);
+    EXPECT_EQ(State(0), L"Риск");
+    EXPECT_TRUE(Quarantined().empty());
+}
+
+TEST_F(UsbProtection, DeleteMovesTheFileIntoQuarantineAndMarksTheRow)
+{
+    const std::string content("MZ\x90\0\x03\xff payload", 14);
+    MakeFile(drive / "x.exe", content, FILE_ATTRIBUTE_HIDDEN);
+    MakeFile(drive / "AUTORUN.INF", "[autorun]");
+    Scan();
+    ASSERT_EQ(page.RowCount(), 2);
+    const int row = page.RowText(0, 0) == L"E:\\x.exe" ? 0 : 1;
+    MessageRecorder messages(IDOK);
+    Select(row);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{L"Удаление: E:\\x.exe?", L"Ожидайте"}));
+    EXPECT_EQ(State(row), L"Удален");
+    EXPECT_EQ(State(1 - row), L"Риск");
+    EXPECT_EQ(page.RowCount(), 2) << "a deleted row stays";
+    EXPECT_EQ(Counter(), L"2 найденных угроз") << "the counter keeps the scan's text";
+    EXPECT_FALSE(PathExists(drive / "x.exe"));
+    const auto items = Quarantined();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].first, "E:\\x.exe");
+    EXPECT_EQ(items[0].second, content);
+}
+
+TEST_F(UsbProtection, AFileRemovedByOtherMeansIsDeletedWithoutQuarantine)
+{
+    MakeFile(drive / "gone.inf", "x");
+    Scan();
+    ASSERT_TRUE(DeleteFileA((drive / "gone.inf").c_str()));
+    MessageRecorder messages(IDOK);
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Удаление: E:\\gone.inf?"}) << "no wait message";
+    EXPECT_EQ(State(0), L"Удален");
+    EXPECT_TRUE(Quarantined().empty());
+}
+
+TEST_F(UsbProtection, AFileThatCannotBeQuarantinedIsADeletionError)
+{
+    MakeFile(drive / "busy.inf", "x");
+    Scan();
+    // Held open without sharing: the store cannot read it and keeps it.
+    HANDLE held = CreateFileA((drive / "busy.inf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    MessageRecorder messages(IDOK);
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    CloseHandle(held);
+    EXPECT_EQ(State(0), L"Ошибка удаления");
+    EXPECT_TRUE(PathExists(drive / "busy.inf"));
+    // The row can be deleted again.
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(State(0), L"Удален");
+}
+
+TEST_F(UsbProtection, DeleteAllGoesRowByRowAndEndsWithItsMessage)
+{
+    MakeFile(drive / "one.inf", "1");
+    MakeFile(drive / "two.exe", "22", FILE_ATTRIBUTE_HIDDEN);
+    MakeFile(drive / "three.bat", "333", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    Scan();
+    ASSERT_EQ(page.RowCount(), 3);
+    std::vector<std::string> rowPaths;
+    for (const std::wstring& path : Paths())
+        rowPaths.push_back(Narrow(path));
+
+    // The quarantine order, seen from the worker while it asks its closing message.
+    std::vector<std::wstring> statesAtEnd;
+    MessageRecorder messages;
+    messages.SetAnswer([&](const MessageBoxCall& call) {
+        if (call.text == L"Ожидайте")
+            return IDOK;
+        if (call.text == L"Удалите Ваш USB диск, а затем повторно подключите к ПК") {
+            for (int row = 0; row < 3; ++row)
+                statesAtEnd.push_back(State(row));
+        }
+        return IDOK;
+    });
+    Press(IDC_USB_DELETE_ALL);
+    EXPECT_TRUE(page.IsDeletingAll());
+    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::wstring>{L"Вы хотите удалить Все?", L"Ожидайте",
+                                         L"Удалите Ваш USB диск, а затем повторно подключите к ПК"}));
+    EXPECT_EQ(statesAtEnd, (std::vector<std::wstring>{L"Удален", L"Удален", L"Удален"}));
+    EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_FIRST_BUTTON)));
+    EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_USB_DELETE_ALL)));
+    const auto items = Quarantined();
+    ASSERT_EQ(items.size(), 3u);
+    for (const auto& item : items) {
+        EXPECT_NE(std::find(rowPaths.begin(), rowPaths.end(), item.first), rowPaths.end()) << item.first;
+        EXPECT_FALSE(PathExists(item.first));
+    }
+}
+
+namespace {
+// Records the enable and disable requests a button receives.
+LRESULT CALLBACK RecordEnable(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    if (msg == WM_ENABLE)
+        reinterpret_cast<std::vector<bool>*>(data)->push_back(wParam != 0);
+    return DefSubclassProc(window, msg, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(UsbProtection, ButtonsAreDisabledWhileDeleteAllRunsAndTheScanRuns)
+{
+    MakeFile(drive / "a.inf", "1");
+    std::vector<bool> deleteAll, deleteOne;
+    SetWindowSubclass(page.Item(IDC_USB_DELETE_ALL), RecordEnable, 1, reinterpret_cast<DWORD_PTR>(&deleteAll));
+    SetWindowSubclass(page.Item(IDC_FIRST_BUTTON), RecordEnable, 1, reinterpret_cast<DWORD_PTR>(&deleteOne));
+    Scan();
+    EXPECT_EQ(deleteAll, (std::vector<bool>{false, true}));
+    EXPECT_EQ(deleteOne, (std::vector<bool>{false, true}));
+    deleteAll.clear();
+    deleteOne.clear();
+
+    // The worker waits in its first message until the test has looked.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> waits{0};
+    MessageRecorder messages;
+    messages.SetAnswer([&](const MessageBoxCall& call) {
+        if (call.text == L"Ожидайте" && waits++ == 0)
+            WaitForSingleObject(release, 20000);
+        return IDOK;
+    });
+    Press(IDC_USB_DELETE_ALL);
+    ASSERT_TRUE(WaitFor([&] { return waits.load() == 1; }));
+    EXPECT_TRUE(PathExists(drive / "a.inf")) << "nothing is touched before the wait message is dismissed";
+    SetEvent(release);
+    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+    EXPECT_EQ(deleteAll, (std::vector<bool>{false, true}));
+    EXPECT_EQ(deleteOne, (std::vector<bool>{false, true}));
+    EXPECT_EQ(State(0), L"Удален");
+    RemoveWindowSubclass(page.Item(IDC_USB_DELETE_ALL), RecordEnable, 1);
+    RemoveWindowSubclass(page.Item(IDC_FIRST_BUTTON), RecordEnable, 1);
+    CloseHandle(release);
+}
