@@ -8,7 +8,7 @@ packages=(
     cmake make python3
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64
-    xvfb xauth imagemagick x11-utils
+    xvfb xauth imagemagick x11-utils fonts-dejavu-core fonts-dejavu-extra
     locales googletest
 )
 

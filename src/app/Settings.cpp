@@ -1,7 +1,6 @@
 #include "app/Settings.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 bool ReadSettingsText(HKEY key, const char* name, char (&buffer)[kSettingsValueSize])
@@ -22,20 +21,6 @@ void WriteSettingsText(HKEY key, const char* name, const char* text)
 {
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                    static_cast<DWORD>(std::strlen(text) + 1));
-}
-
-bool RefreshLastCheck(HKEY key, int today)
-{
-    char stored[kSettingsValueSize];
-    if (ReadSettingsText(key, kLastCheckValue, stored)) {
-        const int day = std::atoi(stored);
-        if (day != 0 && std::abs(today - day) <= 7)
-            return false;
-    }
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", today);
-    WriteSettingsText(key, kLastCheckValue, text);
-    return true;
 }
 
 std::string ApplicationName()

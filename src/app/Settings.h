@@ -19,10 +19,6 @@ bool ReadSettingsText(HKEY key, const char* name, char (&buffer)[kSettingsValueS
 // Writes `text` as REG_SZ, its length plus the terminator.
 void WriteSettingsText(HKEY key, const char* name, const char* text);
 
-// Refreshes `lastcheck` with `today` (day of the month) unless it holds a
-// non-zero day at most 7 away; true when it wrote the value.
-bool RefreshLastCheck(HKEY key, int today);
-
 // The executable's file name without folder and extension: it names the
 // instance semaphore and the main window's property.
 std::string ApplicationName();

@@ -1,3 +1,4 @@
+#include "app/MainApp.h"
 #include "app/Settings.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +40,12 @@ protected:
 
 TEST_F(SettingsKey, LastCheckIsWrittenWhenMissingEmptyZeroOrNotANumber)
 {
-    EXPECT_TRUE(RefreshLastCheck(key, 9));
+    EXPECT_TRUE(MainApp::UpdateLastCheck(key, 9));
     EXPECT_EQ(LastCheck(), "9");
 
     for (const char* stored : {"", "0", "abc", "-"}) {
         WriteSettingsText(key, kLastCheckValue, stored);
-        EXPECT_TRUE(RefreshLastCheck(key, 17)) << '"' << stored << '"';
+        EXPECT_TRUE(MainApp::UpdateLastCheck(key, 17)) << '"' << stored << '"';
         EXPECT_EQ(LastCheck(), "17") << '"' << stored << '"';
     }
 }
@@ -52,22 +53,22 @@ TEST_F(SettingsKey, LastCheckIsWrittenWhenMissingEmptyZeroOrNotANumber)
 TEST_F(SettingsKey, LastCheckIsKeptWithinSevenDaysOfTheMonth)
 {
     WriteSettingsText(key, kLastCheckValue, "5");
-    EXPECT_FALSE(RefreshLastCheck(key, 12)) << "5 and the 12th differ by 7";
+    EXPECT_FALSE(MainApp::UpdateLastCheck(key, 12)) << "5 and the 12th differ by 7";
     EXPECT_EQ(LastCheck(), "5");
-    EXPECT_TRUE(RefreshLastCheck(key, 13)) << "5 and the 13th differ by 8";
+    EXPECT_TRUE(MainApp::UpdateLastCheck(key, 13)) << "5 and the 13th differ by 8";
     EXPECT_EQ(LastCheck(), "13");
 
     WriteSettingsText(key, kLastCheckValue, "28");
-    EXPECT_TRUE(RefreshLastCheck(key, 3)) << "days of the month, not dates: 25 apart";
+    EXPECT_TRUE(MainApp::UpdateLastCheck(key, 3)) << "days of the month, not dates: 25 apart";
     EXPECT_EQ(LastCheck(), "3");
 
     WriteSettingsText(key, kLastCheckValue, "12abc");
-    EXPECT_FALSE(RefreshLastCheck(key, 10)) << "leading digits count";
+    EXPECT_FALSE(MainApp::UpdateLastCheck(key, 10)) << "leading digits count";
 }
 
 TEST_F(SettingsKey, TheWrittenDayIsTextWithItsTerminator)
 {
-    RefreshLastCheck(key, 23);
+    MainApp::UpdateLastCheck(key, 23);
     DWORD type = 0;
     BYTE data[16] = {};
     DWORD size = sizeof data;
@@ -82,7 +83,7 @@ TEST_F(SettingsKey, AValueTooLongForItsBufferCountsAsMissing)
     const std::string longText(120, '7');
     WriteSettingsText(key, kLastCheckValue, longText.c_str());
     EXPECT_EQ(LastCheck(), "<missing>");
-    EXPECT_TRUE(RefreshLastCheck(key, 4));
+    EXPECT_TRUE(MainApp::UpdateLastCheck(key, 4));
     EXPECT_EQ(LastCheck(), "4");
 
     // 99 characters and the terminator fill the buffer exactly and still fit.

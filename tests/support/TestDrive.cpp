@@ -1,6 +1,7 @@
 #include "support/TestDrive.h"
 
 #include <gtest/gtest.h>
+#include <dbt.h>
 #include <winioctl.h>
 
 #include <cctype>
@@ -74,6 +75,18 @@ bool DefineWineDrive(char letter, UINT type, const std::string& windowsFolder)
                                     static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
     CloseHandle(manager);
     return ok != FALSE;
+}
+
+void BroadcastVolumeChange(char letter, bool arrival)
+{
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << (std::toupper(static_cast<unsigned char>(letter)) - 'A');
+    volume.dbcv_flags = DBTF_MEDIA;
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                        reinterpret_cast<LPARAM>(&volume), SMTO_ABORTIFHUNG, 5000, &answer);
 }
 
 TestDrive::TestDrive(char letter, UINT type) : letter_(letter), type_(type)

@@ -40,6 +40,10 @@ private:
 // mount manager; false when the manager refuses.
 bool DefineWineDrive(char letter, UINT type, const std::string& windowsFolder);
 
+// Sends WM_DEVICECHANGE (DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE) for
+// the volume of `letter` to every top-level window of the desktop.
+void BroadcastVolumeChange(char letter, bool arrival);
+
 // Waits until `condition` holds or `milliseconds` pass, pumping this thread's
 // messages meanwhile; returns the last answer.
 template <typename Condition>
@@ -56,6 +60,7 @@ bool WaitFor(Condition condition, DWORD milliseconds = 10000)
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        Sleep(10);
+        // Wakes at once for a message a worker sends, else looks again in 10 ms.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }

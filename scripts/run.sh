@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds Vardenix and starts it under Wine in a virtual desktop, then attaches
+# a demo USB drive holding an AUTORUN.INF and a hidden program: the window
+# comes forward with the threats listed. On a machine with a screen ($DISPLAY)
+# the desktop opens there and the script waits until the program ends (tray
+# menu "Выход"); without one it runs on a virtual display and saves
+# screenshots in build/demo/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+demo=$build/demo
+
+"$root/scripts/setup.sh"
+BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
+
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+    export VARDENIX_USE_DISPLAY=1
+    headless=
+else
+    headless=1
+fi
+trap '"$root/scripts/wine-session.sh" stop "$demo/wine" || true' EXIT
+"$root/scripts/wine-session.sh" start "$demo/wine"
+# shellcheck disable=SC1091
+. "$demo/wine/env"
+
+# The demo drive: a folder that becomes removable drive E:.
+drive=$demo/usb-drive
+rm -rf "$drive"
+mkdir -p "$drive/Photos"
+printf '[autorun]\r\nopen=setup.exe\r\nshell\\open\\command=setup.exe\r\n' >"$drive/AUTORUN.INF"
+printf 'MZ demo payload, not a real program\r\n' >"$drive/setup.exe"
+printf 'WScript.Echo "demo"\r\n' >"$drive/update.vbs"
+printf 'holiday\r\n' >"$drive/Photos/beach.jpg"
+
+program=$build/src/app/vardenix.exe
+if [ -n "$headless" ]; then
+    # Nobody is there to answer the first start's autorun question.
+    wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
+fi
+wine "$program" </dev/null >"$demo/vardenix.log" 2>&1 &
+pid=$!
+
+shot() { [ -n "$headless" ] && import -window root "$demo/$1.png" && echo "screenshot: $demo/$1.png"; return 0; }
+
+sleep 4
+shot start
+# Hidden, as malware leaves its programs on a stick (set through drive Z:).
+wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe") & attrib +h $(winepath -w "$drive/update.vbs")" \
+    >/dev/null 2>&1 || true
+wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1 || true
+sleep 3
+shot usb-drive-attached
+
+if [ -n "$headless" ]; then
+    kill "$pid" >/dev/null 2>&1 || true
+else
+    echo "Vardenix runs in the Wine desktop; end it from its tray icon (Выход)."
+    wait "$pid" || true
+fi

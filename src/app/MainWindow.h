@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/ChildPage.h"
+#include "controls/ImageButton.h"
+#include "framework/Dialog.h"
+#include "quarantine/QuarantinePage.h"
+#include "quarantine/UsbScanPage.h"
+#include "usb/UsbProtectionPage.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+// The program's only top-level window and its event hub: seven page buttons,
+// eight pages shown one at a time, the tray icon and its menu, and the answer
+// to USB drives coming and going. The close button hides it to the tray.
+class MainWindow : public Dialog {
+public:
+    // Page numbers of ShowPage; 4 shows no page.
+    enum Page { kInfoPage = 1, kUsbProtectionPage = 2, kUsbScanPage = 3, kNoPage = 4, kMemoryPage = 5,
+                kStartupPage = 6, kSystemPage = 7, kQuarantinePage = 8 };
+    static constexpr UINT kTrayCallbackMessage = WM_USER + 1;  // 1025
+    static constexpr UINT kTrayIconId = 160;
+
+    MainWindow();
+    ~MainWindow() override;
+
+    // Hides the shown page and shows page `page` (1-8; 4 or any other number shows none).
+    void ShowPage(int page);
+    // Finds the USB drives and, when there are any, comes to the front on the
+    // USB protection page, plays the alert and lists the drives' root threats.
+    void HandleUsbDrives();
+
+    // The window published at the start of initialisation, for other threads.
+    static MainWindow* Instance();
+    static HWND InstanceHandle();
+
+    // What a test reads: whether slot `page` is shown, and the button of a page.
+    bool IsPageShown(int page) const;
+    const ImageButton* PageButton(int page) const;
+    Dialog* PageOf(int page);
+    UsbProtectionPage& UsbProtection() { return usbProtectionPage_; }
+    UsbScanPage& UsbScan() { return usbScanPage_; }
+    QuarantinePage& Quarantine() { return quarantinePage_; }
+
+protected:
+    bool OnInitDialog() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnSysCommand(WPARAM command, LPARAM lParam) override;
+    bool OnPaint() override;
+    bool OnHelp(HELPINFO* info) override;
+    void OnCancel() override;
+    void OnDestroy() override;
+
+private:
+    struct PageSlot {
+        int page;
+        int command;
+        int hotBitmap;
+        int normalBitmap;
+        UINT tooltip;
+    };
+    static const PageSlot kPageSlots[7];
+
+    static DWORD WINAPI TrayWatchThread(void*);
+    static DWORD WINAPI UninstallWatchThread(void* window);
+    static void AddTrayIcon();
+    void ShowTrayMenu();
+    void BringForward();
+    const PageSlot* SlotOf(int page) const;
+    ImageButton* ButtonOf(int page);
+
+    ImageButton buttons_[7];
+    ChildPage infoPage_{129};
+    ChildPage memoryPage_{150};
+    QuarantinePage quarantinePage_;
+    UsbScanPage usbScanPage_;
+    UsbProtectionPage usbProtectionPage_;
+    ChildPage systemPage_{154};
+    ChildPage immunityPage_{155};
+    ChildPage startupPage_{159};
+    bool pageShown_[9] = {};
+    HICON icon_ = nullptr;
+};

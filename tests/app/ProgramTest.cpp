@@ -1,0 +1,226 @@
+// The whole program, started under Wine and driven from outside through its
+// windows, as a user (or Windows) would.
+#include "support/ProgramUnderTest.h"
+#include "support/TestDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <string>
+
+#ifndef VARDENIX_EXE
+#error "VARDENIX_EXE names the program under test"
+#endif
+
+namespace {
+
+// The program's build output, by its Unix path seen through drive Z:.
+std::string BuiltProgram()
+{
+    std::string path = "Z:" VARDENIX_EXE;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// The main window: the top-level window that carries the property named with
+// the application name.
+HWND FindMainWindow(const ProgramUnderTest& program)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == program.ProcessId() && GetPropA(w, "vardenix")) {
+                found = w;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+class Program : public ::testing::Test {
+protected:
+    ScratchDir folder;
+    std::string exe;
+
+    void SetUp() override
+    {
+        // A copy of its own, so that the quarantine folder and a skin library
+        // beside it belong to this test.
+        exe = folder / "vardenix.exe";
+        ASSERT_TRUE(CopyFileA(BuiltProgram().c_str(), exe.c_str(), FALSE)) << BuiltProgram();
+        // The start-up question is asked once; these tests assume it was.
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vormtalware", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, "autorun", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
+        RegCloseKey(key);
+    }
+};
+
+}  // namespace
+
+// What the program shows: whether the main window is visible, and which of
+// its pages carries WS_VISIBLE (the USB protection page has the counter 1017).
+bool UsbPageShown(HWND main)
+{
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgItem(child, 1017) && GetDlgItem(child, 1016))
+            return (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+    }
+    return false;
+}
+
+HWND UsbThreatList(HWND main)
+{
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgItem(child, 1017) && GetDlgItem(child, 1016))
+            return GetDlgItem(child, 1015);
+    }
+    return nullptr;
+}
+
+TEST_F(Program, StartsAndSettlesInTheTray)
+{
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    // Give the dialog manager its idle moment, then make sure it stays hidden.
+    Sleep(1500);
+    EXPECT_FALSE(IsWindowVisible(main)) << "hidden at the end of start-up";
+    EXPECT_EQ(WindowText(main), L"Vardenix");
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000)) << "the tray menu's exit ends at once";
+}
+
+TEST_F(Program, ASecondStartBringsTheFirstForwardAndEnds)
+{
+    ProgramUnderTest first;
+    ASSERT_TRUE(first.Start(exe));
+    HWND main = FindMainWindow(first);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }));
+    Sleep(1000);
+
+    ProgramUnderTest second;
+    ASSERT_TRUE(second.Start(exe));
+    EXPECT_TRUE(second.WaitForExit(15000));
+    EXPECT_EQ(second.ExitCode(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; })) << "the first instance comes forward";
+    EXPECT_TRUE(first.IsRunning());
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(first.WaitForExit(10000));
+}
+
+TEST_F(Program, TheExitQuestionEndsTheProgramOnlyOnOk)
+{
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(program.WaitForMessageBox(), L"Вы хотите выйти?");
+    ASSERT_TRUE(program.AnswerMessageBox(IDCANCEL));
+    Sleep(500);
+    EXPECT_TRUE(program.IsRunning());
+    PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, TheUninstallerWindowEndsTheProgramAfterAWarning)
+{
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    ASSERT_NE(FindMainWindow(program), nullptr);
+    HWND uninstaller = CreateWindowExW(0, L"STATIC", L"Удаление Vardenix", WS_POPUP | WS_VISIBLE, 0, 0, 100, 50,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(uninstaller, nullptr);
+    EXPECT_EQ(program.WaitForMessageBox(5000), L"Вы лишаетесь защиты USB дисков!");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_TRUE(program.WaitForExit(10000));
+    DestroyWindow(uninstaller);
+}
+
+namespace {
+std::string SkinDll(const char* unixPath)
+{
+    std::string path = std::string("Z:") + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+void RunWithSkin(const std::string& exe, const std::string& folder, const char* dll, const std::string& log)
+{
+    ASSERT_TRUE(CopyFileA(SkinDll(dll).c_str(), (folder + "\\SkinLoad.dll").c_str(), FALSE));
+    SetEnvironmentVariableA("VARDENIX_SKIN_LOG", log.c_str());
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    SetEnvironmentVariableA("VARDENIX_SKIN_LOG", nullptr);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+}  // namespace
+
+TEST_F(Program, TheSkinLibraryIsCalledAndUnloadedAtExit)
+{
+    RunWithSkin(exe, folder.Path(), SKIN_FULL_DLL, folder / "skin.log");
+    EXPECT_EQ(ReadWholeFile(folder / "skin.log"), "InitSkinLoad ui-thread\nLoadSkin " + folder.Path() +
+                                                      "\\xp_normal.skin\nExitSkin\ndetach by FreeLibrary\n");
+}
+
+TEST_F(Program, ASkinLibraryWithoutExitSkinIsStillUnloaded)
+{
+    RunWithSkin(exe, folder.Path(), SKIN_NOEXIT_DLL, folder / "skin.log");
+    EXPECT_EQ(ReadWholeFile(folder / "skin.log"),
+              "InitSkinLoad ui-thread\nLoadSkin " + folder.Path() + "\\xp_normal.skin\ndetach by FreeLibrary\n");
+}
+
+TEST_F(Program, AStartWithAUsbDriveComesUpOnTheUsbPageAndThenHides)
+{
+    TestDrive drive('E', DRIVE_REMOVABLE);
+    MakeFile(drive / "AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n");
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return UsbPageShown(main); }));
+    EXPECT_EQ(SendMessageW(UsbThreatList(main), LVM_GETITEMCOUNT, 0, 0), 1);
+    Sleep(1500);
+    EXPECT_FALSE(IsWindowVisible(main)) << "start-up still ends in the tray";
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, AnArrivingUsbDriveBringsTheWindowForwardWithItsThreats)
+{
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    Sleep(1500);
+    ASSERT_FALSE(IsWindowVisible(main));
+
+    TestDrive drive('E', DRIVE_REMOVABLE);
+    MakeFile(drive / "AUTORUN.INF", "[autorun]");
+    MakeFile(drive / "x.exe", "MZ", FILE_ATTRIBUTE_HIDDEN);
+    BroadcastVolumeChange('E', true);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+    EXPECT_TRUE(UsbPageShown(main));
+    EXPECT_TRUE(WaitFor([&] { return SendMessageW(UsbThreatList(main), LVM_GETITEMCOUNT, 0, 0) == 2; }));
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
