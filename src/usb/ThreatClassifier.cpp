@@ -44,7 +44,7 @@ bool SameTextNoCase(const char* a, const char* b, int n)
     return same;
 }
 
-int ClassifyFile(const char* path)
+int ClassifyFileName(const char* path)
 {
     if (!path)
         return kTypeNone;
@@ -63,11 +63,15 @@ int ClassifyFile(const char* path)
 
     char extension[kExtensionBuffer] = {};
     std::strncpy(extension, path + dot, kExtensionBuffer - 1);
-    const int code = MatchExtension(extension);
+    return MatchExtension(extension);
+}
 
+int ClassifyFile(const char* path)
+{
     // The attribute query comes last, so that an ordinary file costs no system
     // call. A failed query answers INVALID_FILE_ATTRIBUTES, which has the
     // directory bit set too: a path that does not exist is of no interest.
+    const int code = ClassifyFileName(path);
     if (code == kTypeNone || (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY))
         return kTypeNone;
     return code;

@@ -16,6 +16,11 @@ enum FileTypeCode : int {
 // cannot be queried, a name without extension or an extension not in the table.
 int ClassifyFile(const char* path);
 
+// The code the path's extension alone gives, without asking the file system:
+// what ClassifyFile answers for a path known to be a file. For callers that
+// hold the attributes already (a directory search).
+int ClassifyFileName(const char* path);
+
 // True when both texts are exactly n bytes long and equal position by position,
 // where bytes that are equal or 32 apart (as signed 8-bit values) match. This
 // folds ASCII and Windows-1251 Cyrillic letter case.

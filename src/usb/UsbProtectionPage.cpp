@@ -166,7 +166,7 @@ void UsbProtectionPage::ClearThreats()
     SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
 }
 
-void UsbProtectionPage::AddThreatRow(int row, const std::string& path)
+void UsbProtectionPage::AddThreatRow(int row, const std::string& path, const std::wstring& state)
 {
     std::wstring text = Widen(path);
     LVITEMW item = {};
@@ -174,7 +174,7 @@ void UsbProtectionPage::AddThreatRow(int row, const std::string& path)
     item.iItem = row;
     item.pszText = &text[0];
     const int inserted = static_cast<int>(SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    SetListText(List(), inserted, 1, LoadText(IDS_RISK));
+    SetListText(List(), inserted, 1, state);
 }
 
 void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
@@ -186,6 +186,9 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
 
     int row = 0;
     bool found = false;
+    const std::wstring risk = LoadText(IDS_RISK);
+    // One repaint at the end instead of one per row.
+    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
     for (int k = 0; k < count; ++k) {
         const std::string root = std::string(1, letters[k]) + ":\\";
         WIN32_FIND_DATAA entry;
@@ -195,23 +198,23 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
         do {
             // Long names are fine: the path is as long as it needs to be.
             const std::string path = root + entry.cFileName;
-            const int code = ClassifyFile(path.c_str());
+            // The search already holds the entry's attributes, so classifying
+            // costs no file-system query: directories are never threats.
+            const DWORD attributes = entry.dwFileAttributes;
+            const int code = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeNone : ClassifyFileName(path.c_str());
             if (code == kTypeNone)
                 continue;
             // Every .inf file is listed; any other risky type only when hidden.
-            bool listed = code == kTypeInf;
-            if (!listed) {
-                const DWORD attributes = GetFileAttributesA(path.c_str());
-                listed = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) &&
-                         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-            }
+            const bool listed = code == kTypeInf || (attributes & FILE_ATTRIBUTE_HIDDEN);
             if (listed) {
-                AddThreatRow(row++, path);
+                AddThreatRow(row++, path, risk);
                 found = true;
             }
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
+    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(List(), nullptr, TRUE);
 
     if (found) {
         wchar_t label[128];

@@ -43,7 +43,7 @@ protected:
 private:
     static DWORD WINAPI DeleteAllThreatsWorker(void* page);
 
-    void AddThreatRow(int row, const std::string& path);
+    void AddThreatRow(int row, const std::string& path, const std::wstring& state);
     HWND List() const;
 
     HFONT counterFont_ = nullptr;
