@@ -179,3 +179,24 @@ TEST_F(MainWindowTest, ADeviceEventDuringDeleteAllDoesNotRefillTheListUnderTheWo
     EXPECT_EQ(page.RowText(0, 1), L"Риск");
     CloseHandle(release);
 }
+
+TEST_F(MainWindowTest, TheHelpRequestTellsWhenTheHelpFileIsMissing)
+{
+    // No "Tollmark.chm" lies beside the test program.
+    MessageRecorder messages(IDOK);
+    HELPINFO help = {sizeof help};
+    SendMessageW(window.Handle(), WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+    EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Документ не найден"});
+}
+
+TEST(MainWindowLifetime, DestroyingTheWindowUnpublishesIt)
+{
+    MainWindow window;
+    ASSERT_TRUE(window.CreateModeless(nullptr));
+    const HWND handle = window.Handle();
+    EXPECT_NE(GetPropA(handle, "app_tests"), nullptr);
+    EXPECT_EQ(MainWindow::InstanceHandle(), handle);
+    window.Destroy();
+    EXPECT_FALSE(IsWindow(handle));
+    EXPECT_EQ(MainWindow::InstanceHandle(), nullptr);
+}

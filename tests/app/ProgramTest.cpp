@@ -1,6 +1,7 @@
 // The whole program, started under Wine and driven from outside through its
 // windows, as a user (or Windows) would.
 #include "support/ProgramUnderTest.h"
+#include "framework/Text.h"
 #include "support/TestDrive.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +222,62 @@ TEST_F(Program, AnArrivingUsbDriveBringsTheWindowForwardWithItsThreats)
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
     EXPECT_TRUE(UsbPageShown(main));
     EXPECT_TRUE(WaitFor([&] { return SendMessageW(UsbThreatList(main), LVM_GETITEMCOUNT, 0, 0) == 2; }));
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+namespace {
+// A page of the main window, found by two controls only it has.
+HWND PageWith(HWND main, int first, int second)
+{
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgItem(child, first) && GetDlgItem(child, second))
+            return child;
+    }
+    return nullptr;
+}
+}  // namespace
+
+TEST_F(Program, AThreatDeletedOnTheUsbPageIsRestoredFromTheQuarantinePage)
+{
+    TestDrive drive('E', DRIVE_REMOVABLE);
+    const std::string content = "[autorun]\r\nopen=evil.exe\r\n";
+    MakeFile(drive / "AUTORUN.INF", content, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+
+    // The property is set first thing; the pages follow.
+    HWND usbPage = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (usbPage = PageWith(main, 1017, 1016)) != nullptr; }));
+    HWND threats = GetDlgItem(usbPage, 1015);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(threats, LVM_GETITEMCOUNT, 0, 0) == 1; }));
+    ASSERT_TRUE(RemoteListSelect(threats, 0));
+    PostMessageW(usbPage, WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+    EXPECT_EQ(program.WaitForMessageBox(), L"Удаление: E:\\AUTORUN.INF?");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_EQ(program.WaitForMessageBox(), L"Ожидайте");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    ASSERT_TRUE(WaitFor([&] { return RemoteListText(threats, 0, 1) == L"Удален"; }));
+    EXPECT_FALSE(PathExists(drive / "AUTORUN.INF"));
+
+    HWND quarantinePage = PageWith(main, 1057, 1004);
+    HWND items = GetDlgItem(quarantinePage, 1057);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(1011, BN_CLICKED), 0);
+    PostMessageW(quarantinePage, WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);  // "Обновить"
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(items, LVM_GETITEMCOUNT, 0, 0) == 1; }));
+    EXPECT_EQ(RemoteListText(items, 0, 0), L"E:\\AUTORUN.INF");
+    EXPECT_EQ(RemoteListText(items, 0, 1), Widen(folder / "quarantine\\AUTORUN.INF.vw"));
+
+    ASSERT_TRUE(RemoteListSelect(items, 0));
+    PostMessageW(quarantinePage, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);  // "Восстановить"
+    EXPECT_EQ(program.WaitForMessageBox(), L"ВосстановлениеE:\\AUTORUN.INF?");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_EQ(program.WaitForMessageBox(), L"Восстановление выполнено");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_EQ(ReadWholeFile(drive / "AUTORUN.INF"), content) << "back on its drive, byte for byte";
+
     PostMessageW(main, WM_COMMAND, 1062, 0);
     EXPECT_TRUE(program.WaitForExit(10000));
 }

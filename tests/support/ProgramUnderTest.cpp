@@ -2,6 +2,8 @@
 
 #include "support/TestDrive.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
 namespace {
@@ -146,4 +148,73 @@ bool ProgramUnderTest::AnswerMessageBox(int button, DWORD milliseconds) const
         return false;
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
     return WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+}
+
+namespace {
+
+// Memory in the process that owns `window`, freed on destruction.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, size_t size) : size_(size)
+    {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process_)
+            memory_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer()
+    {
+        if (memory_)
+            VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    char* Address() const { return static_cast<char*>(memory_); }
+    bool Write(size_t offset, const void* data, size_t size) const
+    {
+        return memory_ && WriteProcessMemory(process_, Address() + offset, data, size, nullptr);
+    }
+    bool Read(size_t offset, void* data, size_t size) const
+    {
+        return memory_ && ReadProcessMemory(process_, Address() + offset, data, size, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void* memory_ = nullptr;
+    size_t size_;
+};
+
+}  // namespace
+
+std::wstring RemoteListText(HWND list, int row, int column)
+{
+    constexpr int kChars = 1024;
+    RemoteBuffer remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.cchTextMax = kChars;
+    item.pszText = reinterpret_cast<wchar_t*>(remote.Address() + sizeof(LVITEMW));
+    if (!remote.Write(0, &item, sizeof item))
+        return std::wstring();
+    const LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                        reinterpret_cast<LPARAM>(remote.Address()));
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        remote.Read(sizeof(LVITEMW), &text[0], static_cast<size_t>(length) * sizeof(wchar_t));
+    return text;
+}
+
+bool RemoteListSelect(HWND list, int row)
+{
+    RemoteBuffer remote(list, sizeof(LVITEMW));
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    return remote.Write(0, &item, sizeof item) &&
+           SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.Address()));
 }

@@ -41,6 +41,11 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
+// List-view rows of another process: the item record has to live in that
+// process's memory for the list to read or fill it.
+std::wstring RemoteListText(HWND list, int row, int column);
+bool RemoteListSelect(HWND list, int row);
+
 // The text of a window, read through the wide-character API.
 std::wstring WindowText(HWND window);
 
