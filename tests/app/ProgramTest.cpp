@@ -89,12 +89,25 @@ HWND UsbThreatList(HWND main)
     return nullptr;
 }
 
+// The notification popup: the top-level window with the status static 1022.
+HWND FindPopup(const ProgramUnderTest& program)
+{
+    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == program.ProcessId() && GetDlgItem(w, 1022))
+            return w;
+    }
+    return nullptr;
+}
+
 TEST_F(Program, StartsAndSettlesInTheTray)
 {
     ProgramUnderTest program;
     ASSERT_TRUE(program.Start(exe));
     HWND main = FindMainWindow(program);
     ASSERT_NE(main, nullptr);
+    EXPECT_NE(FindPopup(program), nullptr) << "the popup is made before the main window";
     // Give the dialog manager its idle moment, then make sure it stays hidden.
     Sleep(1500);
     EXPECT_FALSE(IsWindowVisible(main)) << "hidden at the end of start-up";
@@ -280,4 +293,42 @@ TEST_F(Program, AThreatDeletedOnTheUsbPageIsRestoredFromTheQuarantinePage)
 
     PostMessageW(main, WM_COMMAND, 1062, 0);
     EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, WithoutItsSettingsKeyTheProgramStillRunsButShowsNoPopup)
+{
+    // A key nobody may open stands in for a user who may not write HKLM.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vormtalware", 0, WRITE_DAC | READ_CONTROL, &key),
+              ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR locked;
+    InitializeSecurityDescriptor(&locked, SECURITY_DESCRIPTOR_REVISION);
+    ACL emptyAcl;
+    InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
+    SetSecurityDescriptorDacl(&locked, TRUE, &emptyAcl, FALSE);
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &locked), ERROR_SUCCESS);
+    HKEY probe = nullptr;
+    const bool enforced =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vormtalware", 0, KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS;
+    if (probe)
+        RegCloseKey(probe);
+
+    if (enforced) {
+        ProgramUnderTest program;
+        ASSERT_TRUE(program.Start(exe));
+        HWND main = FindMainWindow(program);
+        ASSERT_NE(main, nullptr) << "the main window runs all the same";
+        Sleep(1000);
+        EXPECT_EQ(FindPopup(program), nullptr) << "no popup without the key";
+        EXPECT_EQ(program.FindWindowOf(nullptr, L"Проверка обновлений Tollmark"), nullptr);
+        PostMessageW(main, WM_COMMAND, 1062, 0);
+        EXPECT_TRUE(program.WaitForExit(10000));
+    }
+
+    // Open again for everyone.
+    SetSecurityDescriptorDacl(&locked, TRUE, nullptr, FALSE);
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &locked);
+    RegCloseKey(key);
+    if (!enforced)
+        GTEST_SKIP() << "this Wine does not enforce registry key security";
 }
