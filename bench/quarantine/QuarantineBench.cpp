@@ -5,35 +5,17 @@
 // puts that into quarantine, so both measured operations read a file the
 // system has just written. The figures are the medians of the rounds.
 
+#include "BenchClock.h"
 #include "quarantine/QuarantineStore.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 bool MakeSource(const std::string& path, unsigned mebibytes)
 {

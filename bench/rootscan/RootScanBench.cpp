@@ -3,33 +3,19 @@
 //   rootscan_bench [entries, default 10000] [threats, default 100] [rounds, default 5]
 // The root is a removable drive of the Wine prefix (or of a real Windows, when
 // run there with a free letter R:). Figures are the medians of the rounds.
+#include "BenchClock.h"
 #include "support/TestDrive.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <commctrl.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-double Seconds()
-{
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 void Touch(const std::string& path, DWORD attributes)
 {
@@ -60,6 +46,10 @@ int main(int argc, char** argv)
     const int entries = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int threats = argc > 2 ? std::atoi(argv[2]) : 100;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
+    if (entries <= 0 || threats < 0 || threats > entries || rounds <= 0) {
+        std::fprintf(stderr, "usage: rootscan_bench [entries] [threats <= entries] [rounds > 0]\n");
+        return 2;
+    }
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);

@@ -10,6 +10,7 @@
 // buttons come back), in turn; the figures are the medians. Then: how long
 // 10,000 listed rows take to reach the list, and how soon Stop ends a scan.
 
+#include "BenchClock.h"
 #include "framework/Text.h"
 #include "quarantine/ScanWalk.h"
 #include "quarantine/UsbScanPage.h"
@@ -29,24 +30,6 @@
 namespace {
 
 constexpr char kLetter = 'S';
-
-double Seconds()
-{
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 bool Touch(const std::string& path, DWORD attributes)
 {

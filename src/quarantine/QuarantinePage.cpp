@@ -1,50 +1,25 @@
 #include "quarantine/QuarantinePage.h"
 
+#include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "framework/Worker.h"
 #include "quarantine/QuarantineStore.h"
 #include "res/resource.h"
 
-#include <commctrl.h>
-
 namespace {
 
 constexpr COLORREF kTransparent = 0xFFFFFF;
 constexpr int kColumnWidth = 410;
-constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT;  // 0x21
 
 // The page's own messages, the only way the purge thread acts on the page.
 // Both are sent, so the worker goes on only once the UI thread has done it.
 constexpr UINT kRefreshMessage = WM_APP + 1;  // RefreshQuarantineList on the page's thread
 constexpr UINT kButtonsMessage = WM_APP + 2;  // wParam: TRUE enables the three buttons, FALSE disables them
 
-// Row texts are paths of the store (below kStorePathSize bytes); the buffer
-// leaves room so that a longer text is seen as too long rather than cut.
-constexpr int kRowTextSize = 2 * kStorePathSize;
-
 bool OnPageThread(HWND window)
 {
     return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
-}
-
-// Works from any thread: LVM_GETITEMTEXTW is sent to the list's own thread,
-// and the buffer lies in the same process.
-std::wstring ListText(HWND list, int row, int column)
-{
-    wchar_t text[kRowTextSize] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = kRowTextSize;
-    const LRESULT length =
-        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return std::wstring(text, static_cast<size_t>(length > 0 ? length : 0));
-}
-
-int ListCount(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
 // The item path of a row in the store's ANSI form; empty when it could not be
@@ -83,7 +58,7 @@ HWND QuarantinePage::List() const
 
 int QuarantinePage::RowCount() const
 {
-    return ListCount(List());
+    return ListRowCount(List());
 }
 
 std::wstring QuarantinePage::RowText(int row, int column) const
@@ -94,21 +69,7 @@ std::wstring QuarantinePage::RowText(int row, int column) const
 bool QuarantinePage::OnInitDialog()
 {
     Dialog::OnInitDialog();
-    const HWND list = List();
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExtendedStyles);
-
-    const UINT headers[] = {IDS_COL_ORIGIN, IDS_COL_QUARANTINE};
-    for (int column = 0; column < 2; ++column) {
-        std::wstring header = LoadText(headers[column]);
-        LVCOLUMNW definition = {};
-        definition.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        definition.fmt = LVCFMT_LEFT;
-        definition.cx = kColumnWidth;
-        definition.pszText = &header[0];
-        definition.iSubItem = column;
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&definition));
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), kColumnWidth);
-    }
+    SetUpList(List(), {{IDS_COL_ORIGIN, kColumnWidth}, {IDS_COL_QUARANTINE, kColumnWidth}});
 
     AttachButton(refreshButton_, Handle(), IDC_FIRST_BUTTON, IDB_REFRESH, IDS_TIP_REFRESH_LIST);
     AttachButton(restoreButton_, Handle(), IDC_SECOND_BUTTON, IDB_RESTORE, IDS_TIP_RESTORE);
@@ -163,20 +124,9 @@ void QuarantinePage::EnableButtons(bool enable) const
 void QuarantinePage::AppendRow(const std::string& origin, const std::string& itemPath) const
 {
     const HWND list = List();
-    std::wstring originText = Widen(origin);
-    std::wstring itemText = Widen(itemPath);
-
-    LVITEMW row = {};
-    row.mask = LVIF_TEXT;
-    row.iItem = ListCount(list);
-    row.pszText = &originText[0];
-    const LRESULT index = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
-    if (index < 0)
-        return;
-    LVITEMW column = {};
-    column.iSubItem = 1;
-    column.pszText = &itemText[0];
-    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+    const int index = InsertListRow(list, ListRowCount(list), Widen(origin));
+    if (index >= 0)
+        SetListText(list, index, 1, Widen(itemPath));
 }
 
 void QuarantinePage::RefreshQuarantineList()
@@ -191,7 +141,7 @@ void QuarantinePage::RefreshQuarantineList()
     char folder[kStorePathSize];
     const bool haveFolder = GetQuarantineFolder(folder);
     EnableButtons(false);
-    SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
+    ClearList(List());
 
     if (haveFolder) {
         WIN32_FIND_DATAA found;
@@ -213,8 +163,8 @@ void QuarantinePage::RefreshQuarantineList()
 void QuarantinePage::RestoreSelectedItem()
 {
     const HWND list = List();
-    const int selected = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const int count = ListCount(list);
+    const int selected = SelectedListRow(list);
+    const int count = ListRowCount(list);
     EnableButtons(false);
 
     if (count == 0) {
@@ -239,7 +189,7 @@ void QuarantinePage::RestoreSelectedItem()
                 case RestoreFailed:
                     // Nothing was written (both places taken, or the item
                     // unreadable): say so, rather than "файл был восстановлен".
-                    ShowMessage(Handle(), LoadText(IDS_RESTORE_PREFIX) + L": " + LoadText(IDS_ERROR));
+                    ShowMessage(Handle(), IDS_RESTORE_FAILED);
                     break;
                 }
             }
@@ -272,7 +222,7 @@ DWORD WINAPI QuarantinePage::PurgeQuarantineWorker(void* page)
     const HWND window = static_cast<QuarantinePage*>(page)->Handle();
     const HWND list = static_cast<QuarantinePage*>(page)->List();
 
-    const int count = ListCount(list);
+    const int count = ListRowCount(list);
     SendMessageW(window, kButtonsMessage, FALSE, 0);
     ShowMessage(window, IDS_WAIT);
 

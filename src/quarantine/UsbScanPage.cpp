@@ -1,5 +1,6 @@
 #include "quarantine/UsbScanPage.h"
 
+#include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "framework/Worker.h"
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr COLORREF kTransparent = 0xFFFFFF;
-constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT;  // 0x21
 constexpr int kPathColumnWidth = 600;
 constexpr int kStateColumnWidth = 135;
 
@@ -36,31 +36,6 @@ constexpr UINT kScanEndMessage = WM_APP + 4;      // wParam: rows listed; closes
 constexpr UINT kRowCountMessage = WM_APP + 5;     // returns the number of rows
 constexpr UINT kRowPathMessage = WM_APP + 6;      // wParam: row; lParam: std::string* to fill; returns TRUE when the row exists
 constexpr UINT kRowStateMessage = WM_APP + 7;     // wParam: row; lParam: string id of the state
-
-int ListCount(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
-// The whole text of a cell: the buffer grows until the text fits, so a long
-// path is never read back cut short (and so naming another file).
-std::wstring ListText(HWND list, int row, int column)
-{
-    std::vector<wchar_t> text(MAX_PATH + 1);
-    for (;;) {
-        LVITEMW item = {};
-        item.iSubItem = column;
-        item.pszText = text.data();
-        item.cchTextMax = static_cast<int>(text.size());
-        const LRESULT length =
-            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-        if (length < 0)
-            return std::wstring();
-        if (static_cast<size_t>(length) + 1 < text.size() || text.size() >= 0x8000)
-            return std::wstring(text.data(), static_cast<size_t>(length));
-        text.resize(text.size() * 2);
-    }
-}
 
 bool FileExists(const std::string& path)
 {
@@ -136,7 +111,7 @@ HWND UsbScanPage::List() const
 
 int UsbScanPage::RowCount() const
 {
-    return ListCount(List());
+    return ListRowCount(List());
 }
 
 std::wstring UsbScanPage::RowText(int row, int column) const
@@ -150,20 +125,7 @@ bool UsbScanPage::OnInitDialog()
     link_->page = Handle();
     suspiciousText_ = LoadText(IDS_SUSPICIOUS);
 
-    const HWND list = List();
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExtendedStyles);
-    const UINT headers[] = {IDS_COL_FILE, IDS_COL_SCAN_STATE};
-    const int widths[] = {kPathColumnWidth, kStateColumnWidth};
-    for (int column = 0; column < 2; ++column) {
-        std::wstring header = LoadText(headers[column]);
-        LVCOLUMNW definition = {};
-        definition.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
-        definition.fmt = LVCFMT_LEFT;
-        definition.pszText = &header[0];
-        definition.iSubItem = column;
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&definition));
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), widths[column]);
-    }
+    SetUpList(List(), {{IDS_COL_FILE, kPathColumnWidth}, {IDS_COL_SCAN_STATE, kStateColumnWidth}});
 
     AttachButton(scanButton_, Handle(), IDC_SCAN_START, IDB_SCAN);
     AttachButton(stopButton_, Handle(), IDC_THREAT_LIST_OR_STOP, IDB_STOP);
@@ -225,8 +187,8 @@ void UsbScanPage::DeleteSelectedFile()
     if (!Handle() || !IsWindowEnabled(Item(IDC_SCAN_DELETE)))
         return;
     const HWND list = List();
-    const int selected = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const int count = ListCount(list);
+    const int selected = SelectedListRow(list);
+    const int count = ListRowCount(list);
     EnableItem(IDC_SCAN_START, false);
 
     if (count == 0) {
@@ -315,25 +277,15 @@ void UsbScanPage::BeginScanDisplay() const
                  reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(IDR_AVI_SCAN)));
     // Every frame, first to last, repeated without end.
     SendMessageW(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));
-    SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
+    ClearList(List());
 }
 
 void UsbScanPage::AddRow(int row, const std::string& path) const
 {
     const HWND list = List();
-    std::wstring pathText = Widen(path);
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.pszText = &pathText[0];
-    const LRESULT index = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    if (index < 0)
-        return;
-    std::wstring state = suspiciousText_;
-    LVITEMW column = {};
-    column.iSubItem = 1;
-    column.pszText = &state[0];
-    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+    const int index = InsertListRow(list, row, Widen(path));
+    if (index >= 0)
+        SetListText(list, index, 1, suspiciousText_);
 }
 
 void UsbScanPage::EndScanDisplay(int listed) const
@@ -351,11 +303,7 @@ std::string UsbScanPage::RowPath(int row) const
 
 void UsbScanPage::SetRowState(int row, UINT stringId) const
 {
-    std::wstring state = LoadText(stringId);
-    LVITEMW column = {};
-    column.iSubItem = 1;
-    column.pszText = &state[0];
-    SendMessageW(List(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&column));
+    SetListText(List(), row, 1, LoadText(stringId));
 }
 
 // ---- Worker threads ----

@@ -1,6 +1,7 @@
 #include "usb/UsbProtectionPage.h"
 
 #include "app/AppMessages.h"
+#include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "framework/Worker.h"
@@ -8,10 +9,7 @@
 #include "res/resource.h"
 #include "usb/ThreatClassifier.h"
 
-#include <commctrl.h>
-
 #include <cwchar>
-#include <vector>
 
 namespace {
 
@@ -21,48 +19,24 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr UINT kEnableButtonsMessage = WM_APP + 1;  // wParam: enable
 constexpr UINT kDeleteAllDoneMessage = WM_APP + 2;
 
-// The one list access both threads use: window messages, so that every list
-// change is carried out on the user-interface thread whichever thread asks.
-std::wstring ListText(HWND list, int row, int column)
-{
-    std::vector<wchar_t> text(1024, L'\0');
-    for (;;) {
-        LVITEMW item = {};
-        item.iSubItem = column;
-        item.pszText = text.data();
-        item.cchTextMax = static_cast<int>(text.size());
-        const LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                                            reinterpret_cast<LPARAM>(&item));
-        if (length < static_cast<LRESULT>(text.size()) - 1)
-            return std::wstring(text.data(), static_cast<size_t>(length));
-        text.resize(text.size() * 2);
-    }
-}
-
-void SetListText(HWND list, int row, int column, const std::wstring& text)
-{
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
-int ListCount(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
 // Clears the file's attributes and moves it into quarantine; a file that is
 // gone already counts as deleted.
 bool DeleteIntoQuarantine(const std::string& path, HWND owner, bool sayWait)
 {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     char found[MAX_PATH];
     if (SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, found, nullptr) == 0)
         return true;
     if (sayWait)
         ShowMessage(owner, IDS_WAIT, MB_OK);
-    return QuarantineFile(path.c_str());
+    if (QuarantineFile(path.c_str()))
+        return true;
+    // The file stays: it keeps its attributes too, so a hidden threat that
+    // could not be deleted is still found by the next scan.
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(path.c_str(), attributes);
+    return false;
 }
 
 }  // namespace
@@ -86,22 +60,7 @@ bool UsbProtectionPage::OnInitDialog()
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");
     SendItemMessage(IDC_USB_COUNTER, WM_SETFONT, reinterpret_cast<WPARAM>(counterFont_), TRUE);
 
-    const HWND list = List();
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    const struct {
-        UINT header;
-        int width;
-    } columns[] = {{IDS_COL_THREAT, 600}, {IDS_COL_STATE, 135}};
-    for (int k = 0; k < 2; ++k) {
-        std::wstring header = LoadText(columns[k].header);
-        LVCOLUMNW column = {};
-        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = columns[k].width;
-        column.pszText = &header[0];
-        column.iSubItem = k;
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));
-    }
+    SetUpList(List(), {{IDS_COL_THREAT, 600}, {IDS_COL_STATE, 135}});
 
     for (ImageButton* button : {&deleteButton_, &deleteAllButton_}) {
         button->Attach(Handle(), button == &deleteButton_ ? IDC_FIRST_BUTTON : IDC_USB_DELETE_ALL);
@@ -153,7 +112,7 @@ bool UsbProtectionPage::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& resu
 
 int UsbProtectionPage::RowCount() const
 {
-    return ListCount(List());
+    return ListRowCount(List());
 }
 
 std::wstring UsbProtectionPage::RowText(int row, int column) const
@@ -163,18 +122,14 @@ std::wstring UsbProtectionPage::RowText(int row, int column) const
 
 void UsbProtectionPage::ClearThreats()
 {
-    SendMessageW(List(), LVM_DELETEALLITEMS, 0, 0);
+    ClearList(List());
 }
 
 void UsbProtectionPage::AddThreatRow(int row, const std::string& path, const std::wstring& state)
 {
-    std::wstring text = Widen(path);
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.pszText = &text[0];
-    const int inserted = static_cast<int>(SendMessageW(List(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    SetListText(List(), inserted, 1, state);
+    const int inserted = InsertListRow(List(), row, Widen(path));
+    if (inserted >= 0)
+        SetListText(List(), inserted, 1, state);
 }
 
 void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
@@ -230,8 +185,8 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
 void UsbProtectionPage::DeleteSelectedThreat()
 {
     const HWND list = List();
-    const int selected = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (ListCount(list) == 0) {
+    const int selected = SelectedListRow(list);
+    if (ListRowCount(list) == 0) {
         ShowMessage(Handle(), IDS_NO_THREATS, MB_OK);
         return;
     }
@@ -261,12 +216,13 @@ void UsbProtectionPage::DeleteAllThreats()
 
 DWORD WINAPI UsbProtectionPage::DeleteAllThreatsWorker(void* argument)
 {
-    // Runs on its own thread: the page's window is reached only through messages.
+    // Runs on its own thread: the page's window and its list are reached only
+    // through messages (the list helpers do nothing else).
     auto* page = static_cast<UsbProtectionPage*>(argument);
     const HWND window = page->Handle();
     const HWND list = page->List();
 
-    const int rows = ListCount(list);
+    const int rows = ListRowCount(list);
     ShowMessage(window, IDS_WAIT, MB_OK);
     SendMessageW(window, kEnableButtonsMessage, FALSE, 0);
     for (int row = 0; row < rows; ++row) {

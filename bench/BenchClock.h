@@ -1,0 +1,27 @@
+#pragma once
+
+// The benchmarks' timing: a monotonic clock in seconds and the median of the
+// rounds, which one slow round (a page fault, another process) does not move.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+inline double Seconds()
+{
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+inline double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
