@@ -267,6 +267,7 @@
 #define IDS_NOTHING_FOUND           219
 #define IDS_PURGE_QUESTION          220
 #define IDS_FINISHED                221
+#define IDS_RESTORE_FAILED          226  // the restore wrote nothing
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

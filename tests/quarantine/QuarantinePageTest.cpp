@@ -16,7 +16,7 @@ namespace {
 const wchar_t kNothingFound[] = L"Ничего не найдено";
 const wchar_t kWait[] = L"Ожидайте";
 const wchar_t kFinished[] = L"Завершено";
-const wchar_t kRestoreFailed[] = L"Восстановление: Ошибка";
+const wchar_t kRestoreFailed[] = L"Восстановление: файл не был восстановлен";
 
 using Row = std::pair<std::wstring, std::wstring>;  // origin, item path
 

@@ -227,6 +227,7 @@ TEST(StringTable, TextsAreExactlyTheOnesThePagesShow)
         {IDS_NOTHING_FOUND, L"Ничего не найдено"},
         {IDS_PURGE_QUESTION, L"Вы хотите удалить все файлы из Карантина?"},
         {IDS_FINISHED, L"Завершено"},
+        {IDS_RESTORE_FAILED, L"Восстановление: файл не был восстановлен"},
         {IDS_AUTORUN_QUESTION, L"Автозапуск для USB дисков потенциально опасен.\r\nЗапретить Автозапуск для USB устройств?"},
         {IDS_TIP_CANCEL_IMMUNITY, L"Включите Автозагрузку для USB (будут удален AUTORUN.INF)"},
         {IDS_UPDATE_RUNNING, L"Выполняется обновление.\r\nПожалуйста, дождитесь завершения проверки."},

@@ -216,7 +216,8 @@ TEST_F(UsbProtection, AFileRemovedByOtherMeansIsDeletedWithoutQuarantine)
 
 TEST_F(UsbProtection, AFileThatCannotBeQuarantinedIsADeletionError)
 {
-    MakeFile(drive / "busy.inf", "x");
+    MakeFile(drive / "busy.inf", "x", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const DWORD attributes = GetFileAttributesA((drive / "busy.inf").c_str());
     Scan();
     // Held open without sharing: the store cannot read it and keeps it.
     HANDLE held = CreateFileA((drive / "busy.inf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -226,7 +227,7 @@ TEST_F(UsbProtection, AFileThatCannotBeQuarantinedIsADeletionError)
     Press(IDC_FIRST_BUTTON);
     CloseHandle(held);
     EXPECT_EQ(State(0), L"Ошибка удаления");
-    EXPECT_TRUE(PathExists(drive / "busy.inf"));
+    EXPECT_EQ(GetFileAttributesA((drive / "busy.inf").c_str()), attributes) << "the kept file stays hidden";
     // The row can be deleted again.
     Press(IDC_FIRST_BUTTON);
     EXPECT_EQ(State(0), L"Удален");
