@@ -11,7 +11,6 @@
 
 #include <dbt.h>
 #include <mmsystem.h>
-#include <windowsx.h>
 
 #include <atomic>
 #include <cstring>
