@@ -128,6 +128,27 @@ TEST(ModalDialog, TimerReachesOnTimer)
     EXPECT_EQ(ticks, 2);
 }
 
+TEST(ModalDialog, AWindowHiddenByItsInitialisationStaysHidden)
+{
+    // The main window hides itself at the end of start-up by a posted
+    // message; the modal run must not show it again at its first idle moment.
+    RecordingDialog dialog(IDD_TEST_VISIBLE);
+    bool visibleLater = true;
+    dialog.onInit = [](RecordingDialog& d) { d.Post(kAppMessage, 1, 0); };
+    dialog.onAppMessage = [](RecordingDialog& d, WPARAM step, LPARAM) {
+        if (step == 1) {
+            d.Hide();
+            d.StartTimer(9, 300);
+        }
+    };
+    dialog.onTimer = [&visibleLater](RecordingDialog& d, UINT_PTR) {
+        visibleLater = d.IsVisible();
+        d.EndModal(4);
+    };
+    EXPECT_EQ(dialog.RunModal(nullptr), 4);
+    EXPECT_FALSE(visibleLater);
+}
+
 TEST(ModalDialog, MissingTemplateFails)
 {
     RecordingDialog dialog(999);
