@@ -69,24 +69,26 @@ protected:
 
 }  // namespace
 
-// What the program shows: whether the main window is visible, and which of
-// its pages carries WS_VISIBLE (the USB protection page has the counter 1017).
-bool UsbPageShown(HWND main)
+// A page of the main window, found by two controls only it has.
+HWND PageWith(HWND main, int first, int second)
 {
     for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetDlgItem(child, 1017) && GetDlgItem(child, 1016))
-            return (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (GetDlgItem(child, first) && GetDlgItem(child, second))
+            return child;
     }
-    return false;
+    return nullptr;
+}
+
+// The USB protection page has the counter 1017 and delete all 1016.
+bool UsbPageShown(HWND main)
+{
+    const HWND page = PageWith(main, 1017, 1016);
+    return page && (GetWindowLongW(page, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 HWND UsbThreatList(HWND main)
 {
-    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetDlgItem(child, 1017) && GetDlgItem(child, 1016))
-            return GetDlgItem(child, 1015);
-    }
-    return nullptr;
+    return GetDlgItem(PageWith(main, 1017, 1016), 1015);
 }
 
 // The notification popup: the top-level window with the status static 1022.
@@ -238,18 +240,6 @@ TEST_F(Program, AnArrivingUsbDriveBringsTheWindowForwardWithItsThreats)
     PostMessageW(main, WM_COMMAND, 1062, 0);
     EXPECT_TRUE(program.WaitForExit(10000));
 }
-
-namespace {
-// A page of the main window, found by two controls only it has.
-HWND PageWith(HWND main, int first, int second)
-{
-    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetDlgItem(child, first) && GetDlgItem(child, second))
-            return child;
-    }
-    return nullptr;
-}
-}  // namespace
 
 TEST_F(Program, AThreatDeletedOnTheUsbPageIsRestoredFromTheQuarantinePage)
 {

@@ -3,6 +3,7 @@
 #include "quarantine/QuarantinePage.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
+#include "support/PageHost.h"
 #include "support/TestDrive.h"
 
 #include <commctrl.h>
@@ -20,40 +21,22 @@ const wchar_t kRestoreFailed[] = L"Восстановление: файл не �
 
 using Row = std::pair<std::wstring, std::wstring>;  // origin, item path
 
-// A plain top-level window to hold the page, as the main window does.
-HWND CreateHost()
-{
-    static const ATOM hostClass = [] {
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&controls);
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"QuarantinePageTestHost";
-        return RegisterClassW(&windowClass);
-    }();
-    return CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(hostClass)), L"host", WS_OVERLAPPEDWINDOW, 0, 0, 800, 500, nullptr,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 class QuarantinePageTest : public QuarantineTest {
 protected:
     void SetUp() override
     {
         QuarantineTest::SetUp();
-        host_ = CreateHost();
-        ASSERT_NE(host_, nullptr);
+        ASSERT_NE(host_.Handle(), nullptr);
     }
     void TearDown() override
     {
         page_.Destroy();
-        DestroyWindow(host_);
         for (const std::string& path : desktopFiles_)
             RemoveTree(path);
         QuarantineTest::TearDown();
     }
 
-    void CreatePage() { ASSERT_TRUE(page_.CreateModeless(host_)); }
+    void CreatePage() { ASSERT_TRUE(page_.CreateModeless(host_.Handle())); }
 
     // Puts a file of the drive into quarantine; returns its path on the drive.
     std::string Quarantine(const std::string& relative, const std::string& content)
@@ -110,7 +93,7 @@ protected:
 
     MessageRecorder recorder_;
     TestDrive drive_{'P', DRIVE_REMOVABLE};
-    HWND host_ = nullptr;
+    PageHost host_;
     QuarantinePage page_;
     std::vector<std::string> desktopFiles_;
     std::vector<int> enabledAtMessage_;

@@ -3,6 +3,7 @@
 #include "quarantine/UsbScanPage.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
+#include "support/PageHost.h"
 #include "support/TestDrive.h"
 
 #include <commctrl.h>
@@ -25,35 +26,18 @@ using Buttons = std::array<bool, 4>;
 constexpr Buttons kIdle = {true, true, true, true};
 constexpr Buttons kBusy = {false, true, false, false};
 
-HWND CreateHost()
-{
-    static const ATOM hostClass = [] {
-        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"UsbScanPageTestHost";
-        return RegisterClassW(&windowClass);
-    }();
-    return CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(hostClass)), L"host",
-                           WS_OVERLAPPEDWINDOW, 0, 0, 800, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 class UsbScanPageTest : public QuarantineTest {
 protected:
     void SetUp() override
     {
         QuarantineTest::SetUp();
-        host_ = CreateHost();
-        ASSERT_NE(host_, nullptr);
-        ASSERT_TRUE(page_.CreateModeless(host_));
+        ASSERT_NE(host_.Handle(), nullptr);
+        ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
     }
     void TearDown() override
     {
         EXPECT_TRUE(WaitFor([&] { return Idle(); })) << "a worker still runs";
         page_.Destroy();
-        DestroyWindow(host_);
         QuarantineTest::TearDown();
     }
 
@@ -102,7 +86,7 @@ protected:
 
     MessageRecorder recorder_;
     TestDrive drive_{'R', DRIVE_REMOVABLE};
-    HWND host_ = nullptr;
+    PageHost host_;
     UsbScanPage page_;
     std::vector<Buttons> buttonsAtMessage_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 // A visible top-level window of the test's own that hosts a page under test,
 // as the main window does in the program.
@@ -8,6 +9,9 @@ class PageHost {
 public:
     PageHost()
     {
+        // The pages hold list views, animations and tooltips.
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
         handle_ = CreateWindowExW(0, L"STATIC", L"Page host", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 780,
                                   560, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
