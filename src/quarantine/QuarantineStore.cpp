@@ -220,17 +220,48 @@ TranscodeResult Decode(const char* plainPath, const char* itemPath)
     return result;
 }
 
+// The length of the longest start of `name`, at most `room` bytes, that ends
+// on a character boundary of the ANSI code page: a shortened item name never
+// ends in half a double-byte character.
+size_t FittingNameLength(const char* name, size_t room)
+{
+    size_t length = 0;
+    while (name[length] != '\0') {
+        const size_t step = IsDBCSLeadByte(static_cast<BYTE>(name[length])) && name[length + 1] != '\0' ? 2 : 1;
+        if (length + step > room)
+            break;
+        length += step;
+    }
+    return length;
+}
+
+// Writes "<folder><name><suffix>" into `itemPath`. When the whole name does
+// not fit, only as much of it as fits is used: the item name is there for
+// people, restore reads the origin from the header.
+bool MakeItemPath(const char* folder, const char* name, const char* suffix, char (&itemPath)[kStorePathSize])
+{
+    const size_t fixed = std::strlen(folder) + std::strlen(suffix);
+    if (fixed + 1 >= sizeof itemPath)
+        return false;
+    const size_t length = FittingNameLength(name, sizeof itemPath - 1 - fixed);
+    if (length == 0)
+        return false;
+    const int written = std::snprintf(itemPath, sizeof itemPath, "%s%.*s%s", folder, static_cast<int>(length),
+                                      name, suffix);
+    return written > 0 && static_cast<size_t>(written) < sizeof itemPath;
+}
+
 // Creates a new item for a file called `name`, never replacing an existing
-// one: two files of one name (an AUTORUN.INF from each of two drives) both stay
-// restorable. CREATE_NEW makes the choice safe against a put running at the
-// same time on another thread.
+// one: two files of one name (an AUTORUN.INF from each of two drives, or two
+// long names that shorten alike) both stay restorable. CREATE_NEW makes the
+// choice safe against a put running at the same time on another thread.
 HANDLE CreateNewItem(const char* folder, const char* name, char (&itemPath)[kStorePathSize])
 {
     for (int number = 1; number <= kMaxItemNameTries; ++number) {
-        const int length = number == 1
-                               ? std::snprintf(itemPath, sizeof itemPath, "%s%s.vw", folder, name)
-                               : std::snprintf(itemPath, sizeof itemPath, "%s%s (%d).vw", folder, name, number);
-        if (length < 0 || static_cast<size_t>(length) >= sizeof itemPath)
+        char suffix[16] = ".vw";
+        if (number > 1)
+            std::snprintf(suffix, sizeof suffix, " (%d).vw", number);
+        if (!MakeItemPath(folder, name, suffix, itemPath))
             return INVALID_HANDLE_VALUE;
         const HANDLE item = CreateFileA(itemPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);

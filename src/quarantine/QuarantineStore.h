@@ -17,6 +17,8 @@
 // An item is 13 + L bytes longer than the file it holds. Items are named after
 // the file's name with ".vw" appended; a later file of a name already taken
 // gets "name (2).vw", "name (3).vw" and so on, so no item is ever replaced.
+// A name too long for the item path to fit kStorePathSize is cut short before
+// its suffix; the origin in the header is always whole.
 
 // Every path the store handles fits a buffer of this many bytes, terminator
 // included: a longer source, item or origin path is refused, never cut.

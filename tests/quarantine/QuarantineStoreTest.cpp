@@ -1,6 +1,8 @@
 #include "QuarantineTestSupport.h"
+#include "support/ProgramUnderTest.h"
 #include "support/TestDrive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <set>
@@ -205,24 +207,90 @@ TEST_F(QuarantineTest, AnOriginThatDoesNotFitIsRefusedNeverCut)
     EXPECT_EQ(path, longest);
 }
 
-TEST_F(QuarantineTest, PathsTooLongForTheStoreLeaveTheFileInPlace)
+TEST_F(QuarantineTest, ASourcePathTooLongToStoreLeavesTheFileInPlace)
 {
-    // A source path of 256 bytes.
     const size_t sourceName = kStorePathSize - scratch_.Path().size() - 1;
     const std::string longSource = scratch_ / std::string(sourceName, 's');
     ASSERT_EQ(longSource.size(), kStorePathSize);
-    MakeFile(longSource, "payload");
+    MakeFile(longSource, "payload", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     EXPECT_FALSE(QuarantineFile(longSource.c_str()));
     EXPECT_EQ(ReadWholeFile(longSource), "payload");
-
-    // A source path that fits, but whose item path (folder + name + ".vw") is 256 bytes.
-    const size_t itemName = kStorePathSize - (QuarantineFolderPath().size() + 1) - 3;
-    const std::string source = scratch_ / std::string(itemName, 'i');
-    ASSERT_LT(source.size(), kStorePathSize);
-    MakeFile(source, "payload");
-    EXPECT_FALSE(QuarantineFile(source.c_str()));
-    EXPECT_EQ(ReadWholeFile(source), "payload");
+    EXPECT_EQ(GetFileAttributesA(longSource.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
     EXPECT_TRUE(ItemNames().empty());
+}
+
+// Quarantines the files in turn and checks that each has an item of its own
+// whose path fits a store buffer and which restores that file's content to
+// its origin. Returns the item names in the order of the files.
+static std::vector<std::string> PutAndRestoreEach(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> items;
+    for (size_t k = 0; k < paths.size(); ++k) {
+        MakeFile(paths[k], "content " + std::to_string(k));
+        EXPECT_TRUE(QuarantineFile(paths[k].c_str())) << paths[k];
+        for (const std::string& name : ItemNames())
+            if (std::find(items.begin(), items.end(), name) == items.end())
+                items.push_back(name);
+    }
+    EXPECT_EQ(items.size(), paths.size()) << "every file has an item of its own";
+    for (size_t k = 0; k < items.size() && k < paths.size(); ++k) {
+        const std::string item = ItemPath(items[k]);
+        EXPECT_LT(item.size(), kStorePathSize);
+        EXPECT_EQ(item.substr(item.size() - 3), ".vw");
+        EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToOrigin);
+        EXPECT_EQ(ReadWholeFile(paths[k]), "content " + std::to_string(k));
+    }
+    return items;
+}
+
+TEST_F(QuarantineTest, ANameTooLongForTheItemPathIsShortenedAndStaysUnique)
+{
+    // On a drive root the origin stays short while the item name need not fit.
+    TestDrive drive('Q', DRIVE_REMOVABLE);
+    const size_t fits = kStorePathSize - 1 - (QuarantineFolderPath().size() + 1) - 3;  // "name.vw" of 255 bytes
+    const std::string exact(fits, 'f');
+    const std::string longer = std::string(fits, 'f') + "X.exe";
+    const std::string other = std::string(fits, 'f') + "Y.exe";
+    const std::vector<std::string> items = PutAndRestoreEach({drive / exact, drive / longer, drive / other});
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0], exact + ".vw") << "a name that fits keeps its form";
+    EXPECT_EQ(items[1].substr(items[1].size() - 7), " (2).vw");
+    EXPECT_EQ(items[2].substr(items[2].size() - 7), " (3).vw");
+}
+
+// A program installed in a deep folder: the test program copies itself into a
+// folder about 150 characters deep and runs the test below from there, so the
+// result does not depend on where the build lies.
+TEST(QuarantineDeepProgramFolder, LongThreatNamesAreStoredAndRestored)
+{
+    ScratchDir scratch;
+    std::string folder = scratch.Path();
+    while (folder.size() < 150) {
+        folder += "\\program files of a user-" + std::to_string(folder.size());
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    }
+    char self[MAX_PATH];
+    ASSERT_LT(GetModuleFileNameA(nullptr, self, MAX_PATH), DWORD{MAX_PATH});
+    const std::string copy = folder + "\\quarantine_tests.exe";
+    ASSERT_TRUE(CopyFileA(self, copy.c_str(), TRUE));
+
+    ProgramUnderTest child;
+    ASSERT_TRUE(child.Start(copy, "--gtest_also_run_disabled_tests "
+                                  "--gtest_filter=QuarantineDeepProgramFolder.DISABLED_InTheDeepFolder"));
+    ASSERT_TRUE(child.WaitForExit(120000));
+    EXPECT_EQ(child.ExitCode(), 0u) << "the run in the deep folder failed; its output is above";
+}
+
+TEST(QuarantineDeepProgramFolder, DISABLED_InTheDeepFolder)
+{
+    ASSERT_GE(QuarantineFolderPath().size(), 150u);
+    ScratchDir origin;
+    const std::string threat = origin / (std::string(196, 'w') + ".exe");  // a 200-character name
+    const std::string twin = origin / (std::string(196, 'w') + ".scr");    // shortens to the same start
+    const std::vector<std::string> items = PutAndRestoreEach({threat, twin});
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_NE(items[0], items[1]);
 }
 
 TEST_F(QuarantineTest, AFileHeldOpenWithoutSharingStays)
