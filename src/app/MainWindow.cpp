@@ -213,6 +213,12 @@ void MainWindow::ShowPage(int page)
     ButtonOf(page)->SetBitmaps(slot->hotBitmap, kWhite);
 }
 
+void MainWindow::RequestForwardPage(int page)
+{
+    if (HWND window = InstanceHandle())
+        PostMessageW(window, kBringForwardOnPageMessage, static_cast<WPARAM>(page), 0);
+}
+
 void MainWindow::BringForward()
 {
     ShowWindow(Handle(), SW_RESTORE);
@@ -281,6 +287,11 @@ bool MainWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         return true;
     case kRescanUsbDrivesMessage:
         HandleUsbDrives();
+        result = 0;
+        return true;
+    case kBringForwardOnPageMessage:
+        BringForward();
+        ShowPage(static_cast<int>(wParam));
         result = 0;
         return true;
     case WM_QUERYDRAGICON:

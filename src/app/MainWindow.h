@@ -29,6 +29,9 @@ public:
     // Finds the USB drives and, when there are any, comes to the front on the
     // USB protection page, plays the alert and lists the drives' root threats.
     void HandleUsbDrives();
+    // From any thread: asks the published main window to come to the front on
+    // page `page`. Returns at once; the user-interface thread does the work.
+    static void RequestForwardPage(int page);
 
     // The window published at the start of initialisation, for other threads.
     static MainWindow* Instance();

@@ -9,6 +9,7 @@
 #include <dbt.h>
 
 #include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -128,6 +129,15 @@ TEST_F(MainWindowTest, AnAttachedUsbDriveBringsTheWindowForwardOnTheUsbPage)
     window.ShowPage(1);
     SendMessageW(window.Handle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
     EXPECT_TRUE(window.IsPageShown(1));
+}
+
+TEST_F(MainWindowTest, APageRequestFromAnotherThreadIsCarriedOutOnTheWindowsThread)
+{
+    std::thread([] { MainWindow::RequestForwardPage(MainWindow::kSystemPage); }).join();
+    EXPECT_FALSE(window.IsPageShown(MainWindow::kSystemPage)) << "posted, not done on the caller's thread";
+    ASSERT_TRUE(WaitFor([&] { return window.IsPageShown(MainWindow::kSystemPage); }));
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_FALSE(window.IsPageShown(MainWindow::kInfoPage));
 }
 
 TEST_F(MainWindowTest, WithoutUsbDrivesADeviceEventChangesNothing)
