@@ -63,6 +63,8 @@ constexpr REGSAM kView = KEY_WOW64_64KEY;
 // A value that grew between measuring the key and reading it is read again
 // into larger buffers, a bounded number of times.
 constexpr int kMaxRereads = 32;
+// A value name has at most 16,383 characters; one more for its zero.
+constexpr size_t kNameLimit = 16384;
 
 std::wstring TextOf(const BYTE* data, size_t size)
 {
@@ -162,8 +164,14 @@ void EnumStartupKey(HKEY root, const std::wstring& keyPath, std::vector<StartupE
         const LSTATUS status =
             RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
         if (status == ERROR_MORE_DATA && ++rereads <= kMaxRereads) {
-            name.resize(name.size() * 2);
-            data.resize(std::max<size_t>(data.size() * 2, dataSize));
+            // The call reports the data's size, not the name's: a name grows
+            // up to the registry's limit, the data to the size reported.
+            const size_t longerName = std::min<size_t>(name.size() * 2, kNameLimit);
+            if (dataSize > data.size())
+                data.resize(dataSize);
+            else if (longerName == name.size())
+                data.resize(data.size() * 2);
+            name.resize(longerName);
             continue;
         }
         if (status != ERROR_SUCCESS)

@@ -12,7 +12,6 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
