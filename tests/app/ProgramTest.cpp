@@ -2,6 +2,7 @@
 // windows, as a user (or Windows) would.
 #include "support/ProgramUnderTest.h"
 #include "framework/Text.h"
+#include "support/RegistryValues.h"
 #include "support/TestDrive.h"
 
 #include <gtest/gtest.h>
@@ -334,46 +335,14 @@ int RemoteRowNamed(HWND list, const std::wstring& name)
     }
     return -1;
 }
-
-// A startup value of the test's own under HKEY_CURRENT_USER's Run key,
-// removed again if the program left it.
-class OwnRunValue {
-public:
-    OwnRunValue(const wchar_t* name, const std::wstring& command) : name_(name)
-    {
-        RegCreateKeyExW(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
-                        nullptr);
-        fresh_ = !Exists();
-        if (fresh_)
-            RegSetValueExW(key_, name_, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                           static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-    }
-    ~OwnRunValue()
-    {
-        if (fresh_)
-            RegDeleteValueW(key_, name_);
-        RegCloseKey(key_);
-    }
-    OwnRunValue(const OwnRunValue&) = delete;
-    OwnRunValue& operator=(const OwnRunValue&) = delete;
-
-    bool Fresh() const { return fresh_; }
-    bool Exists() const { return RegQueryValueExW(key_, name_, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; }
-
-    static constexpr const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-private:
-    const wchar_t* name_;
-    HKEY key_ = nullptr;
-    bool fresh_ = false;
-};
 }  // namespace
 
 TEST_F(Program, AStartupEntryIsListedAndDeletedOnTheStartupPage)
 {
-    const wchar_t name[] = L"Vardenix program test entry";
-    OwnRunValue value(name, L"C:\\tests\\entry.exe /quiet");
-    ASSERT_TRUE(value.Fresh());
+    const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::wstring name = L"Vardenix program test entry";
+    OwnRegistryValues values;
+    values.SetText(HKEY_CURRENT_USER, run, name, L"C:\\tests\\entry.exe /quiet");
     ProgramUnderTest program;
     ASSERT_TRUE(program.Start(exe));
     HWND main = FindMainWindow(program);
@@ -387,13 +356,15 @@ TEST_F(Program, AStartupEntryIsListedAndDeletedOnTheStartupPage)
     int row = -1;
     ASSERT_TRUE(WaitFor([&] { return (row = RemoteRowNamed(list, name)) >= 0; }));
     EXPECT_EQ(RemoteListText(list, row, 1), L"C:\\tests\\entry.exe /quiet");
-    EXPECT_EQ(RemoteListText(list, row, 2), std::wstring(L"HKEY_CURRENT_USER\\") + OwnRunValue::kRun);
+    EXPECT_EQ(RemoteListText(list, row, 2), L"HKEY_CURRENT_USER\\" + run);
 
     ASSERT_TRUE(RemoteListSelect(list, row));
     PostMessageW(page, WM_COMMAND, MAKEWPARAM(1036, BN_CLICKED), 0);  // "Удалить"
-    EXPECT_EQ(program.WaitForMessageBox(), std::wstring(L"Удаление: ") + name + L"?");
+    EXPECT_EQ(program.WaitForMessageBox(), L"Удаление: " + name + L"?");
     ASSERT_TRUE(program.AnswerMessageBox(IDOK));
-    EXPECT_TRUE(WaitFor([&] { return !value.Exists() && RemoteRowNamed(list, name) < 0; }));
+    EXPECT_TRUE(WaitFor([&] {
+        return !RegistryValueExists(HKEY_CURRENT_USER, run, name) && RemoteRowNamed(list, name) < 0;
+    }));
     EXPECT_EQ(program.FindMessageBox(), nullptr) << "no message tells the outcome";
 
     PostMessageW(main, WM_COMMAND, 1062, 0);

@@ -3,14 +3,15 @@
 // values that were there before are never changed (the empty-list test sets
 // them aside and puts them back).
 #include "tools/StartupManagerPage.h"
-#include "framework/Text.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
+#include "support/RegistryValues.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <string>
 #include <tuple>
@@ -25,79 +26,6 @@ std::wstring Location(HKEY root, const std::wstring& path)
 {
     return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + path;
 }
-
-std::vector<BYTE> Bytes(const void* data, size_t size)
-{
-    const BYTE* first = static_cast<const BYTE*>(data);
-    return std::vector<BYTE>(first, first + size);
-}
-
-// A text value's data, with its terminating zero.
-std::vector<BYTE> TextBytes(const std::wstring& text)
-{
-    return Bytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-}
-
-bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view = 0)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
-        return false;
-    const bool exists = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return exists;
-}
-
-// Values a test writes into startup keys. Each must be new; exactly these are
-// deleted again when the object goes, and a key made for them is removed.
-class TestValues {
-public:
-    TestValues() = default;
-    TestValues(const TestValues&) = delete;
-    TestValues& operator=(const TestValues&) = delete;
-    ~TestValues()
-    {
-        for (const Value& value : values_) {
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(value.root, value.path.c_str(), 0, KEY_SET_VALUE | value.view, &key) == ERROR_SUCCESS) {
-                RegDeleteValueW(key, value.name.c_str());
-                RegCloseKey(key);
-            }
-            if (value.madeKey)
-                RegDeleteKeyExW(value.root, value.path.c_str(), value.view, 0);
-        }
-    }
-
-    // `view` KEY_WOW64_32KEY writes where 32-bit programs write.
-    void Set(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const std::vector<BYTE>& data,
-             REGSAM view = 0)
-    {
-        ASSERT_FALSE(ValueExists(root, path, name, view)) << "not a value of the test's own: " << Narrow(name);
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, &disposition),
-                  ERROR_SUCCESS);
-        values_.push_back({root, path, name, view, disposition == REG_CREATED_NEW_KEY});
-        EXPECT_EQ(RegSetValueExW(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-    void SetText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text,
-                 REGSAM view = 0)
-    {
-        Set(root, path, name, REG_SZ, TextBytes(text), view);
-    }
-
-private:
-    struct Value {
-        HKEY root;
-        std::wstring path;
-        std::wstring name;
-        REGSAM view;
-        bool madeKey;
-    };
-    std::vector<Value> values_;
-};
 
 using Row = std::tuple<std::wstring, std::wstring, std::wstring>;  // name, command, location
 
@@ -149,19 +77,19 @@ TEST(EnumStartupKey, ListsEveryValueWholeWhateverItsLengthNameOrType)
         std::vector<BYTE> data;
         std::wstring shown;
     } values[] = {
-        {L"vdx a long command", REG_SZ, TextBytes(longCommand), longCommand},
-        {longName, REG_SZ, TextBytes(L"b.exe"), L"b.exe"},
-        {L"vdx c after the long ones", REG_SZ, TextBytes(L"c.exe /s"), L"c.exe /s"},
-        {L"vdx d Ελληνικά 程序", REG_SZ, TextBytes(L"d.exe"), L"d.exe"},
-        {L"vdx e number", REG_DWORD, Bytes(&number, sizeof number), L"0x0000002a (42)"},
-        {L"vdx f bytes", REG_BINARY, Bytes(bytes, sizeof bytes), L"01 ab ff"},
-        {L"vdx g expandable", REG_EXPAND_SZ, TextBytes(L"%SystemRoot%\\g.exe"), L"%SystemRoot%\\g.exe"},
-        {L"vdx h multi-string", REG_MULTI_SZ, Bytes(multi, sizeof multi), L"h.exe -x"},
-        {L"vdx i big number", REG_QWORD, Bytes(&bigNumber, sizeof bigNumber), L"0x0000000123456789 (4886718345)"},
-        {L"vdx j short number", REG_DWORD, Bytes(bytes, 3), L"01 ab ff"},
-        {L"vdx k text without its zero", REG_SZ, Bytes(L"k.exe", 5 * sizeof(wchar_t)), L"k.exe"},
+        {L"vdx a long command", REG_SZ, RegistryText(longCommand), longCommand},
+        {longName, REG_SZ, RegistryText(L"b.exe"), L"b.exe"},
+        {L"vdx c after the long ones", REG_SZ, RegistryText(L"c.exe /s"), L"c.exe /s"},
+        {L"vdx d Ελληνικά 程序", REG_SZ, RegistryText(L"d.exe"), L"d.exe"},
+        {L"vdx e number", REG_DWORD, RegistryBytes(&number, sizeof number), L"0x0000002a (42)"},
+        {L"vdx f bytes", REG_BINARY, RegistryBytes(bytes, sizeof bytes), L"01 ab ff"},
+        {L"vdx g expandable", REG_EXPAND_SZ, RegistryText(L"%SystemRoot%\\g.exe"), L"%SystemRoot%\\g.exe"},
+        {L"vdx h multi-string", REG_MULTI_SZ, RegistryBytes(multi, sizeof multi), L"h.exe -x"},
+        {L"vdx i big number", REG_QWORD, RegistryBytes(&bigNumber, sizeof bigNumber), L"0x0000000123456789 (4886718345)"},
+        {L"vdx j short number", REG_DWORD, RegistryBytes(bytes, 3), L"01 ab ff"},
+        {L"vdx k text without its zero", REG_SZ, RegistryBytes(L"k.exe", 5 * sizeof(wchar_t)), L"k.exe"},
     };
-    TestValues made;
+    OwnRegistryValues made;
     std::vector<Row> expected;
     for (const auto& value : values) {
         made.Set(HKEY_CURRENT_USER, kRun, value.name, value.type, value.data);
@@ -191,22 +119,17 @@ public:
         const std::vector<StartupEntry> entries = ReadStartupEntries();
         for (const StartupEntry& entry : entries)
             touchesWinlogon_ = touchesWinlogon_ || entry.location.find(L"Winlogon") != std::wstring::npos;
-        if (touchesWinlogon_)
-            return;
-        for (const StartupEntry& entry : entries) {
-            Saved saved;
-            saved.name = entry.name;
-            const StartupRoot root = ParseLocation(entry.location, saved.path);
-            saved.root = root == kCurrentUserRoot ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        for (const StartupEntry& entry : touchesWinlogon_ ? std::vector<StartupEntry>() : entries) {
+            Saved saved{HKEY_LOCAL_MACHINE, std::wstring(), entry.name, REG_NONE, {}};
+            if (ParseLocation(entry.location, saved.path) == kCurrentUserRoot)
+                saved.root = HKEY_CURRENT_USER;
             HKEY key = nullptr;
-            if (RegOpenKeyExW(saved.root, saved.path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
-                              &key) != ERROR_SUCCESS)
-                continue;
             DWORD size = 0;
-            RegQueryValueExW(key, saved.name.c_str(), nullptr, &saved.type, nullptr, &size);
+            if (RegOpenKeyExW(saved.root, saved.path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+                continue;
+            RegQueryValueExW(key, saved.name.c_str(), nullptr, nullptr, nullptr, &size);
             saved.data.resize(size);
-            if (RegQueryValueExW(key, saved.name.c_str(), nullptr, &saved.type, saved.data.data(), &size) ==
-                    ERROR_SUCCESS &&
+            if (RegQueryValueExW(key, saved.name.c_str(), nullptr, &saved.type, saved.data.data(), &size) == 0 &&
                 RegDeleteValueW(key, saved.name.c_str()) == ERROR_SUCCESS)
                 saved_.push_back(saved);
             RegCloseKey(key);
@@ -214,15 +137,9 @@ public:
     }
     ~SetAsideStartupValues()
     {
-        for (const Saved& saved : saved_) {
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(saved.root, saved.path.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) ==
-                ERROR_SUCCESS) {
-                RegSetValueExW(key, saved.name.c_str(), 0, saved.type, saved.data.data(),
-                               static_cast<DWORD>(saved.data.size()));
-                RegCloseKey(key);
-            }
-        }
+        for (const Saved& saved : saved_)
+            RegSetKeyValueW(saved.root, saved.path.c_str(), saved.name.c_str(), saved.type, saved.data.data(),
+                            static_cast<DWORD>(saved.data.size()));
     }
     SetAsideStartupValues(const SetAsideStartupValues&) = delete;
     SetAsideStartupValues& operator=(const SetAsideStartupValues&) = delete;
@@ -231,10 +148,10 @@ public:
 
 private:
     struct Saved {
-        HKEY root = nullptr;
+        HKEY root;
         std::wstring path;
         std::wstring name;
-        DWORD type = REG_NONE;
+        DWORD type;
         std::vector<BYTE> data;
     };
     std::vector<Saved> saved_;
@@ -248,26 +165,17 @@ class ReadOnlyKey {
 public:
     ReadOnlyKey(HKEY root, const wchar_t* path)
     {
-        if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS)
-            return;
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
         DWORD size = 0;
+        if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS ||
+            !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                  nullptr))
+            return;
         RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
         original_.resize(size);
-        if (RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS)
-            return;
-
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-        DWORD aclBuffer[64];
-        PACL acl = reinterpret_cast<PACL>(aclBuffer);
-        InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
-        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone);
-        SECURITY_DESCRIPTOR readOnly;
-        InitializeSecurityDescriptor(&readOnly, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&readOnly, TRUE, acl, FALSE);
-        locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &readOnly) == ERROR_SUCCESS;
-        FreeSid(everyone);
+        locked_ = RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) == ERROR_SUCCESS &&
+                  RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
+        LocalFree(readOnly);
     }
     ~ReadOnlyKey()
     {
@@ -290,7 +198,7 @@ private:
 class StartupPage : public ::testing::Test {
 protected:
     MessageRecorder recorder;
-    TestValues values;
+    OwnRegistryValues values;
     PageHost host;
     StartupManagerPage page;
 
@@ -368,8 +276,8 @@ TEST_F(StartupPage, TheSameNameInBothRunKeysGivesTwoRowsAndDeletingOneKeepsTheOt
     Delete();
     EXPECT_EQ(recorder.Texts(), (std::vector<std::wstring>{L"Удаление: vdx same name?", L"Удаление: vdx same name?"}))
         << "the outcome is shown by the list alone";
-    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRun, name));
-    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, name));
+    EXPECT_FALSE(RegistryValueExists(HKEY_LOCAL_MACHINE, kRun, name));
+    EXPECT_TRUE(RegistryValueExists(HKEY_CURRENT_USER, kRun, name));
     EXPECT_EQ(RowsStartingWith(name), std::vector<Row>{both[1]});
 }
 
@@ -416,7 +324,7 @@ TEST_F(StartupPage, DeleteRemovesTheSelectedValueWhateverItsNameOrView)
         recorder.Clear();
         Delete();
         EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Удаление: " + test.name + L"?"});
-        EXPECT_FALSE(ValueExists(test.root, kRun, test.name, test.view));
+        EXPECT_FALSE(RegistryValueExists(test.root, kRun, test.name, test.view));
         EXPECT_EQ(FindRow(test.name, test.location), -1);
     }
 }
@@ -438,6 +346,6 @@ TEST_F(StartupPage, AnEntryTheUserMayOnlyReadIsListedAndStaysWhenItsDeletionIsRe
     Select(row);
     Delete();
     EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Удаление: vdx read only?"});
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kRun, L"vdx read only"));
+    EXPECT_TRUE(RegistryValueExists(HKEY_LOCAL_MACHINE, kRun, L"vdx read only"));
     EXPECT_GE(FindRow(L"vdx read only", Location(HKEY_LOCAL_MACHINE, kRun)), 0);
 }
