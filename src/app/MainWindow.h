@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "quarantine/QuarantinePage.h"
 #include "quarantine/UsbScanPage.h"
+#include "tools/StartupManagerPage.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <windows.h>
@@ -44,6 +45,7 @@ public:
     UsbProtectionPage& UsbProtection() { return usbProtectionPage_; }
     UsbScanPage& UsbScan() { return usbScanPage_; }
     QuarantinePage& Quarantine() { return quarantinePage_; }
+    StartupManagerPage& Startup() { return startupPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -81,7 +83,7 @@ private:
     UsbProtectionPage usbProtectionPage_;
     ChildPage systemPage_{154};
     ChildPage immunityPage_{155};
-    ChildPage startupPage_{159};
+    StartupManagerPage startupPage_;
     bool pageShown_[9] = {};
     HICON icon_ = nullptr;
 };

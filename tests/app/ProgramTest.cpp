@@ -2,6 +2,7 @@
 // windows, as a user (or Windows) would.
 #include "support/ProgramUnderTest.h"
 #include "framework/Text.h"
+#include "support/RegistryValues.h"
 #include "support/TestDrive.h"
 
 #include <gtest/gtest.h>
@@ -321,4 +322,51 @@ TEST_F(Program, WithoutItsSettingsKeyTheProgramStillRunsButShowsNoPopup)
     RegCloseKey(key);
     if (!enforced)
         GTEST_SKIP() << "this Wine does not enforce registry key security";
+}
+
+namespace {
+// The row of a list of the program whose first column is `name`, or -1.
+int RemoteRowNamed(HWND list, const std::wstring& name)
+{
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        if (RemoteListText(list, row, 0) == name)
+            return row;
+    }
+    return -1;
+}
+}  // namespace
+
+TEST_F(Program, AStartupEntryIsListedAndDeletedOnTheStartupPage)
+{
+    const std::wstring run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::wstring name = L"Vardenix program test entry";
+    OwnRegistryValues values;
+    values.SetText(HKEY_CURRENT_USER, run, name, L"C:\\tests\\entry.exe /quiet");
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+
+    HWND page = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (page = PageWith(main, 1034, 1035)) != nullptr; }));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED), 0);  // "Автозапуск"
+    EXPECT_TRUE(WaitFor([&] { return (GetWindowLongW(page, GWL_STYLE) & WS_VISIBLE) != 0; }));
+    const HWND list = GetDlgItem(page, 1034);
+    int row = -1;
+    ASSERT_TRUE(WaitFor([&] { return (row = RemoteRowNamed(list, name)) >= 0; }));
+    EXPECT_EQ(RemoteListText(list, row, 1), L"C:\\tests\\entry.exe /quiet");
+    EXPECT_EQ(RemoteListText(list, row, 2), L"HKEY_CURRENT_USER\\" + run);
+
+    ASSERT_TRUE(RemoteListSelect(list, row));
+    PostMessageW(page, WM_COMMAND, MAKEWPARAM(1036, BN_CLICKED), 0);  // "Удалить"
+    EXPECT_EQ(program.WaitForMessageBox(), L"Удаление: " + name + L"?");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_TRUE(WaitFor([&] {
+        return !RegistryValueExists(HKEY_CURRENT_USER, run, name) && RemoteRowNamed(list, name) < 0;
+    }));
+    EXPECT_EQ(program.FindMessageBox(), nullptr) << "no message tells the outcome";
+
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
 }
