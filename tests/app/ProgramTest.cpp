@@ -215,7 +215,8 @@ TEST_F(Program, AStartWithAUsbDriveComesUpOnTheUsbPageAndThenHides)
     HWND main = FindMainWindow(program);
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(WaitFor([&] { return UsbPageShown(main); }));
-    EXPECT_EQ(SendMessageW(UsbThreatList(main), LVM_GETITEMCOUNT, 0, 0), 1);
+    // The page is shown before its scan fills the list.
+    EXPECT_TRUE(WaitFor([&] { return SendMessageW(UsbThreatList(main), LVM_GETITEMCOUNT, 0, 0) == 1; }));
     Sleep(1500);
     EXPECT_FALSE(IsWindowVisible(main)) << "start-up still ends in the tray";
     PostMessageW(main, WM_COMMAND, 1062, 0);

@@ -1,7 +1,6 @@
 // The startup manager on the real registry of the Wine prefix. The tests write
 // values of their own into the startup keys and remove exactly those again;
-// values that were there before are never changed (the empty-list test sets
-// them aside and puts them back).
+// values that were there before are never changed.
 #include "tools/StartupManagerPage.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
@@ -109,55 +108,6 @@ TEST(EnumStartupKey, ListsEveryValueWholeWhateverItsLengthNameOrType)
 
 namespace {
 
-// Every value the page lists, set aside for the test and put back afterwards.
-// The real Winlogon key is never among them (the page does not list it); a
-// value under any key named Winlogon is left alone and the test skipped.
-class SetAsideStartupValues {
-public:
-    SetAsideStartupValues()
-    {
-        const std::vector<StartupEntry> entries = ReadStartupEntries();
-        for (const StartupEntry& entry : entries)
-            touchesWinlogon_ = touchesWinlogon_ || entry.location.find(L"Winlogon") != std::wstring::npos;
-        for (const StartupEntry& entry : touchesWinlogon_ ? std::vector<StartupEntry>() : entries) {
-            Saved saved{HKEY_LOCAL_MACHINE, std::wstring(), entry.name, REG_NONE, {}};
-            if (ParseLocation(entry.location, saved.path) == kCurrentUserRoot)
-                saved.root = HKEY_CURRENT_USER;
-            HKEY key = nullptr;
-            DWORD size = 0;
-            if (RegOpenKeyExW(saved.root, saved.path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-                continue;
-            RegQueryValueExW(key, saved.name.c_str(), nullptr, nullptr, nullptr, &size);
-            saved.data.resize(size);
-            if (RegQueryValueExW(key, saved.name.c_str(), nullptr, &saved.type, saved.data.data(), &size) == 0 &&
-                RegDeleteValueW(key, saved.name.c_str()) == ERROR_SUCCESS)
-                saved_.push_back(saved);
-            RegCloseKey(key);
-        }
-    }
-    ~SetAsideStartupValues()
-    {
-        for (const Saved& saved : saved_)
-            RegSetKeyValueW(saved.root, saved.path.c_str(), saved.name.c_str(), saved.type, saved.data.data(),
-                            static_cast<DWORD>(saved.data.size()));
-    }
-    SetAsideStartupValues(const SetAsideStartupValues&) = delete;
-    SetAsideStartupValues& operator=(const SetAsideStartupValues&) = delete;
-
-    bool TouchesWinlogon() const { return touchesWinlogon_; }
-
-private:
-    struct Saved {
-        HKEY root;
-        std::wstring path;
-        std::wstring name;
-        DWORD type;
-        std::vector<BYTE> data;
-    };
-    std::vector<Saved> saved_;
-    bool touchesWinlogon_ = false;
-};
-
 // A startup key that everyone may read but nobody may change, as the
 // HKEY_LOCAL_MACHINE keys are for a user without administrator rights. Its
 // own permissions come back when the object goes.
@@ -240,17 +190,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(StartupPage, DeleteOnAnEmptyListSaysEmptyRatherThanAskingForASelection)
-{
-    SetAsideStartupValues aside;
-    if (aside.TouchesWinlogon())
-        GTEST_SKIP() << "a Winlogon key has values; they are not set aside";
-    Create();
-    ASSERT_EQ(page.RowCount(), 0);
-    Delete();
-    EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Пусто"});
-}
 
 TEST_F(StartupPage, TheSameNameInBothRunKeysGivesTwoRowsAndDeletingOneKeepsTheOther)
 {
