@@ -9,7 +9,7 @@ session=$shots/wine
 mkdir -p "$shots"
 
 trap '"$root/scripts/wine-session.sh" stop "$session" || true' EXIT
-"$root/scripts/wine-session.sh" start "$session"
+"$root/scripts/wine-session.sh" start "$session" "$build"
 # shellcheck disable=SC1091
 . "$session/env"
 wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1

@@ -17,14 +17,10 @@
 
 namespace {
 
-// The program's build output, by its Unix path seen through drive Z:.
+// The program's build output (CMake gives its Unix path).
 std::string BuiltProgram()
 {
-    std::string path = "Z:" VARDENIX_EXE;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return WindowsPathOf(VARDENIX_EXE);
 }
 
 // The main window: the top-level window that carries the property named with
@@ -168,18 +164,9 @@ TEST_F(Program, TheUninstallerWindowEndsTheProgramAfterAWarning)
 }
 
 namespace {
-std::string SkinDll(const char* unixPath)
-{
-    std::string path = std::string("Z:") + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 void RunWithSkin(const std::string& exe, const std::string& folder, const char* dll, const std::string& log)
 {
-    ASSERT_TRUE(CopyFileA(SkinDll(dll).c_str(), (folder + "\\SkinLoad.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(WindowsPathOf(dll).c_str(), (folder + "\\SkinLoad.dll").c_str(), FALSE));
     SetEnvironmentVariableA("VARDENIX_SKIN_LOG", log.c_str());
     ProgramUnderTest program;
     ASSERT_TRUE(program.Start(exe));
