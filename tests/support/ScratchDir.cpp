@@ -74,17 +74,21 @@ bool PathExists(const std::string& path)
 
 void RemoveTree(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    // A full path as it stands: without the "\\?\" form a name's trailing
+    // dots are dropped, and a folder that Wine keeps as "name." is never found.
+    const bool full = path.size() > 2 && path[1] == ':' && path[2] == '\\';
+    const std::string exact = full ? "\\\\?\\" + path : path;
+    const DWORD attributes = GetFileAttributesA(exact.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(exact.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (!DeleteFileA(path.c_str()))
-            RemoveDirectoryA(path.c_str());
+        if (!DeleteFileA(exact.c_str()))
+            RemoveDirectoryA(exact.c_str());
         return;
     }
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    HANDLE search = FindFirstFileA((exact + "\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::string name = found.cFileName;
@@ -93,5 +97,5 @@ void RemoveTree(const std::string& path)
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryA(exact.c_str());
 }

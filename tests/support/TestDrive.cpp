@@ -67,6 +67,20 @@ std::string WindowsPathOf(const std::string& unixPath)
     return narrow;
 }
 
+bool RunUnix(const std::string& program, const std::string& arguments)
+{
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(WindowsPathOf(program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
 bool DefineWineDrive(char letter, UINT type, const std::string& windowsFolder)
 {
     std::string unixPath;
