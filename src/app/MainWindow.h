@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "quarantine/QuarantinePage.h"
 #include "quarantine/UsbScanPage.h"
+#include "usb/ImmunityPage.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <windows.h>
@@ -44,6 +45,7 @@ public:
     UsbProtectionPage& UsbProtection() { return usbProtectionPage_; }
     UsbScanPage& UsbScan() { return usbScanPage_; }
     QuarantinePage& Quarantine() { return quarantinePage_; }
+    ImmunityPage& Immunity() { return immunityPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -80,7 +82,7 @@ private:
     UsbScanPage usbScanPage_;
     UsbProtectionPage usbProtectionPage_;
     ChildPage systemPage_{154};
-    ChildPage immunityPage_{155};
+    ImmunityPage immunityPage_;
     ChildPage startupPage_{159};
     bool pageShown_[9] = {};
     HICON icon_ = nullptr;
