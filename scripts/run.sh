@@ -23,6 +23,7 @@ trap '"$root/scripts/wine-session.sh" stop "$demo/wine" || true' EXIT
 "$root/scripts/wine-session.sh" start "$demo/wine" "$build"
 # shellcheck disable=SC1091
 . "$demo/wine/env"
+cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
 
 # The demo drive: a folder that becomes removable drive E:.
 drive=$demo/usb-drive
