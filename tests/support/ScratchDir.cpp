@@ -72,12 +72,26 @@ bool PathExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+// A path whose names end in a dot or a blank, such as the folder Wine keeps as
+// "name." when asked for "name..\", is reached only in the "\\?\" form:
+// otherwise those characters are dropped and another name is looked up.
+std::string ExactForm(const std::string& path)
+{
+    const bool full = path.size() > 2 && path[1] == ':' && path[2] == '\\';
+    for (size_t k = 3; full && k < path.size(); ++k) {
+        if ((path[k] == '.' || path[k] == ' ') && (k + 1 == path.size() || path[k + 1] == '\\'))
+            return "\\\\?\\" + path;
+    }
+    return path;
+}
+
+}  // namespace
+
 void RemoveTree(const std::string& path)
 {
-    // A full path as it stands: without the "\\?\" form a name's trailing
-    // dots are dropped, and a folder that Wine keeps as "name." is never found.
-    const bool full = path.size() > 2 && path[1] == ':' && path[2] == '\\';
-    const std::string exact = full ? "\\\\?\\" + path : path;
+    const std::string exact = ExactForm(path);
     const DWORD attributes = GetFileAttributesA(exact.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
