@@ -317,7 +317,17 @@ TEST_F(Program, TheTrayMenuImmunisesTheDrivesAndThenFreesThemAgain)
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, policyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &policy, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(policy);
-    const bool systemDriveHadEntry = PathExists("C:\\AUTORUN.INF");
+    // C: is immunised too: it is left as it was, whatever happens.
+    struct Restore {
+        const char* key;
+        bool systemDriveHadEntry = PathExists("C:\\AUTORUN.INF");
+        ~Restore()
+        {
+            if (!systemDriveHadEntry)
+                RemoveTree("C:\\AUTORUN.INF");
+            RegDeleteKeyA(HKEY_CURRENT_USER, key);
+        }
+    } restore{policyKey};
     TestDrive first('E', DRIVE_REMOVABLE);
     TestDrive second('F', DRIVE_REMOVABLE);
     MakeFile(first / "AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n", FILE_ATTRIBUTE_HIDDEN);
@@ -345,14 +355,11 @@ TEST_F(Program, TheTrayMenuImmunisesTheDrivesAndThenFreesThemAgain)
     ASSERT_TRUE(program.AnswerMessageBox(IDOK));
     EXPECT_FALSE(PathExists(first / "AUTORUN.INF"));
     EXPECT_FALSE(PathExists(second / "AUTORUN.INF"));
-    EXPECT_EQ(PathExists("C:\\AUTORUN.INF"), systemDriveHadEntry) << "C: as it was";
+    EXPECT_EQ(PathExists("C:\\AUTORUN.INF"), restore.systemDriveHadEntry) << "C: as it was";
     DWORD autorun = 0, size = sizeof autorun;
     RegGetValueA(HKEY_CURRENT_USER, policyKey, "NoDriveTypeAutoRun", RRF_RT_REG_DWORD, nullptr, &autorun, &size);
     EXPECT_EQ(autorun, 0x91u);
 
     PostMessageW(main, WM_COMMAND, 1062, 0);
     EXPECT_TRUE(program.WaitForExit(10000));
-    if (!systemDriveHadEntry)
-        RemoveTree("C:\\AUTORUN.INF");
-    RegDeleteKeyA(HKEY_CURRENT_USER, policyKey);
 }
