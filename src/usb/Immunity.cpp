@@ -14,8 +14,8 @@
 namespace {
 
 constexpr char kImmunityName[] = "AUTORUN.INF";
-// Made and removed by this path string; the file system may keep the
-// sub-folder's name without its trailing dots.
+// Made and removed by this path string; the file system keeps the name with
+// fewer dots (Windows none, Wine one).
 constexpr char kInnerFolder[] = "\\morleth..\\";
 constexpr char kReadMe[] = "\\ReadMe.txt";
 
