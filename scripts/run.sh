@@ -20,9 +20,10 @@ else
     headless=1
 fi
 trap '"$root/scripts/wine-session.sh" stop "$demo/wine" || true' EXIT
-"$root/scripts/wine-session.sh" start "$demo/wine"
+"$root/scripts/wine-session.sh" start "$demo/wine" "$build"
 # shellcheck disable=SC1091
 . "$demo/wine/env"
+cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
 
 # The demo drive: a folder that becomes removable drive E:.
 drive=$demo/usb-drive
@@ -45,7 +46,8 @@ shot() { [ -n "$headless" ] && import -window root "$demo/$1.png" && echo "scree
 
 sleep 4
 shot start
-# Hidden, as malware leaves its programs on a stick (set through drive Z:).
+# Hidden, as malware leaves its programs on a stick (set through drive Z:,
+# which holds the build tree).
 wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe") & attrib +h $(winepath -w "$drive/update.vbs")" \
     >/dev/null 2>&1 || true
 wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1 || true

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the main window on every page, with a demo USB drive attached,
-# taken on a virtual display: build/shots/page-N.png.
+# taken on a virtual display: build/shots/page-N-ID.png, page-immunity.png and
+# immunity-message.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -9,9 +10,10 @@ session=$shots/wine
 mkdir -p "$shots"
 
 trap '"$root/scripts/wine-session.sh" stop "$session" || true' EXIT
-"$root/scripts/wine-session.sh" start "$session"
+"$root/scripts/wine-session.sh" start "$session" "$build"
 # shellcheck disable=SC1091
 . "$session/env"
+cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
 wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
 # Startup entries for the startup page: a user's own, a 32-bit program's and a number.
 run='Software\Microsoft\Windows\CurrentVersion\Run'
@@ -25,7 +27,11 @@ printf '[autorun]\r\nopen=setup.exe\r\n' >"$drive/AUTORUN.INF"
 printf 'MZ' >"$drive/setup.exe"
 wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe")" >/dev/null 2>&1 || true
 
-wine "$build/src/app/vardenix.exe" </dev/null >/dev/null 2>&1 &
+# A copy of its own: the tray command below puts a file into the quarantine
+# folder beside the program.
+rm -rf "$shots/quarantine"
+cp "$build/src/app/vardenix.exe" "$shots/vardenix.exe"
+wine "$shots/vardenix.exe" </dev/null >/dev/null 2>&1 &
 sleep 4
 wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1
 sleep 2
@@ -36,5 +42,13 @@ for command in 1000 1001 1006 1010 1009 1007 1011; do
     import -window root "$shots/page-$page-$command.png"
     page=$((page + 1))
 done
-wine "$build/tests/vardenix-command.exe" 1062 >/dev/null 2>&1 || true
+# The immunity page has no page button; then the tray's "Отключить Автозапуск
+# USB" with its first message (the demo drive's AUTORUN.INF).
+wine "$build/tests/vardenix-command.exe" page 1030 >/dev/null 2>&1
+sleep 1
+import -window root "$shots/page-immunity.png"
+wine "$build/tests/vardenix-command.exe" 32773 post >/dev/null 2>&1
+sleep 2
+import -window root "$shots/immunity-message.png"
+wine "$build/tests/vardenix-command.exe" 1062 post >/dev/null 2>&1 || true
 echo "screenshots in $shots"

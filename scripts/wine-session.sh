@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
 # Starts or stops the Wine session that the tests run in:
-#   wine-session.sh start DIR   a fresh prefix in DIR/prefix, an Xvfb display and
-#                               one persistent wineserver for the whole run
-#   wine-session.sh stop DIR    ends the wineserver and the display
+#   wine-session.sh start DIR [BUILD]   a fresh prefix in DIR/prefix, an Xvfb
+#                                       display and one persistent wineserver
+#                                       for the whole run
+#   wine-session.sh stop DIR            ends the wineserver and the display
 # DIR/env is written on start; scripts/wine-run.sh reads it.
+#
+# The prefix has exactly two drives: C: (the prefix's own drive_c) and Z:, a
+# network drive holding the build tree BUILD (default: DIR's parent folder)
+# and nothing else. Wine's usual Z: is the host's root folder and reports as a
+# fixed drive: the program's immunity walks every fixed drive and would write
+# /AUTORUN.INF on the machine itself. A network drive is never walked, and Z:
+# keeps the test programs, the program under test and the demo files
+# reachable by Windows paths.
 set -euo pipefail
 
 action=${1:?start or stop}
@@ -12,7 +21,8 @@ prefix=$dir/prefix
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml=;winealsa.drv=;winepulse.drv="
+# winemenubuilder would write file associations into the host's home folder.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winealsa.drv=;winepulse.drv=;winemenubuilder.exe="
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 
 stop_session() {
@@ -56,8 +66,22 @@ start)
     setsid wineserver -p </dev/null >/dev/null 2>&1
     wineboot -i </dev/null >/dev/null 2>&1
 
-    cat >"$dir/session.reg" <<'REG'
+    # Every drive letter but C: goes; Z: comes back as the build tree alone.
+    # The drive types are read when the session starts again below.
+    build=$(cd "${3:-$dir/..}" && pwd)
+    for letter in "$prefix"/dosdevices/?: "$prefix"/dosdevices/?::; do
+        case ${letter##*/} in
+        c:) ;;
+        *) rm -f "$letter" ;;
+        esac
+    done
+    ln -s "$build" "$prefix/dosdevices/z:"
+
+    cat >"$prefix/drive_c/session.reg" <<'REG'
 REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"z:"="network"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="shell"
@@ -78,7 +102,8 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
 "Version"="win98"
 REG
-    wine regedit /S "$(winepath -w "$dir/session.reg" 2>/dev/null)" </dev/null >/dev/null 2>&1
+    wine regedit /S 'C:\session.reg' </dev/null >/dev/null 2>&1
+    rm -f "$prefix/drive_c/session.reg"
 
     # The desktop setting takes effect for an explorer started after it: start
     # the session again, so that every program runs in the one virtual desktop
@@ -88,17 +113,22 @@ REG
     setsid wineserver -p </dev/null >/dev/null 2>&1
     wineboot </dev/null >/dev/null 2>&1
 
+    if [ "$(ls "$prefix/dosdevices" | grep -v -x -e c: -e z: -e 'com[0-9]*' -e 'lpt[0-9]*')" ]; then
+        echo "the prefix reaches drives outside the session: $(ls "$prefix/dosdevices")" >&2
+        exit 1
+    fi
+
     cat >"$dir/env" <<ENV
 export WINEPREFIX='$prefix'
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree=;mshtml=;winealsa.drv=;winepulse.drv='
+export WINEDLLOVERRIDES='$WINEDLLOVERRIDES'
 export LANG=ru_RU.UTF-8
 export LC_ALL=ru_RU.UTF-8
 export DISPLAY='$DISPLAY'
 ENV
     ;;
 *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start DIR [BUILD] | stop DIR" >&2
     exit 2
     ;;
 esac

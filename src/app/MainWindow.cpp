@@ -319,6 +319,12 @@ bool MainWindow::OnCommand(WORD id, WORD, HWND)
     case IDM_SHOW_MAIN_WINDOW:
         BringForward();
         return true;
+    case IDM_AUTORUN_OFF:
+        immunityPage_.ImmuniseAllDrives();
+        return true;
+    case IDM_AUTORUN_ON:
+        immunityPage_.RemoveAllImmunity();
+        return true;
     default:
         return false;
     }

@@ -6,6 +6,7 @@
 #include "quarantine/QuarantinePage.h"
 #include "quarantine/UsbScanPage.h"
 #include "tools/StartupManagerPage.h"
+#include "usb/ImmunityPage.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <windows.h>
@@ -46,6 +47,7 @@ public:
     UsbScanPage& UsbScan() { return usbScanPage_; }
     QuarantinePage& Quarantine() { return quarantinePage_; }
     StartupManagerPage& Startup() { return startupPage_; }
+    ImmunityPage& Immunity() { return immunityPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -82,7 +84,7 @@ private:
     UsbScanPage usbScanPage_;
     UsbProtectionPage usbProtectionPage_;
     ChildPage systemPage_{154};
-    ChildPage immunityPage_{155};
+    ImmunityPage immunityPage_;
     StartupManagerPage startupPage_;
     bool pageShown_[9] = {};
     HICON icon_ = nullptr;

@@ -384,7 +384,9 @@ bool QuarantineFile(const char* path)
     }
 
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(path))
+    // Deleted means gone: Wine reports success before it unlinks the file and
+    // keeps quiet when the unlink fails (a write-protected medium).
+    if (DeleteFileA(path) && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
         return true;
     // The file is still there: put it back as it was and drop the copy, so a
     // failed put leaves nothing behind and a retry makes no duplicate item.

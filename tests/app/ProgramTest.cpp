@@ -18,14 +18,10 @@
 
 namespace {
 
-// The program's build output, by its Unix path seen through drive Z:.
+// The program's build output (CMake gives its Unix path).
 std::string BuiltProgram()
 {
-    std::string path = "Z:" VARDENIX_EXE;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return WindowsPathOf(VARDENIX_EXE);
 }
 
 // The main window: the top-level window that carries the property named with
@@ -169,18 +165,9 @@ TEST_F(Program, TheUninstallerWindowEndsTheProgramAfterAWarning)
 }
 
 namespace {
-std::string SkinDll(const char* unixPath)
-{
-    std::string path = std::string("Z:") + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 void RunWithSkin(const std::string& exe, const std::string& folder, const char* dll, const std::string& log)
 {
-    ASSERT_TRUE(CopyFileA(SkinDll(dll).c_str(), (folder + "\\SkinLoad.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(WindowsPathOf(dll).c_str(), (folder + "\\SkinLoad.dll").c_str(), FALSE));
     SetEnvironmentVariableA("VARDENIX_SKIN_LOG", log.c_str());
     ProgramUnderTest program;
     ASSERT_TRUE(program.Start(exe));
@@ -367,6 +354,60 @@ TEST_F(Program, AStartupEntryIsListedAndDeletedOnTheStartupPage)
         return !RegistryValueExists(HKEY_CURRENT_USER, run, name) && RemoteRowNamed(list, name) < 0;
     }));
     EXPECT_EQ(program.FindMessageBox(), nullptr) << "no message tells the outcome";
+
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, TheTrayMenuImmunisesTheDrivesAndThenFreesThemAgain)
+{
+    const char* policyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    HKEY policy = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, policyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &policy, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(policy);
+    // C: is immunised too: it is left as it was, whatever happens.
+    struct Restore {
+        const char* key;
+        bool systemDriveHadEntry = PathExists("C:\\AUTORUN.INF");
+        ~Restore()
+        {
+            if (!systemDriveHadEntry)
+                RemoveTree("C:\\AUTORUN.INF");
+            RegDeleteKeyA(HKEY_CURRENT_USER, key);
+        }
+    } restore{policyKey};
+    TestDrive first('E', DRIVE_REMOVABLE);
+    TestDrive second('F', DRIVE_REMOVABLE);
+    MakeFile(first / "AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n", FILE_ATTRIBUTE_HIDDEN);
+    const auto immunised = [](const std::string& path) {
+        return GetFileAttributesA(path.c_str()) == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    };
+
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+
+    PostMessageW(main, WM_COMMAND, 32773, 0);  // "Отключить Автозапуск USB"
+    EXPECT_EQ(program.WaitForMessageBox(), L"В корневом каталоге может быть вирус: E:\\ \r\n"
+                                           L"Пожалуйста, проверьте весь ПК Вашим Антивирусом!");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_EQ(program.WaitForMessageBox(), L"Ваш компьютер и USB устройства защищены от вирусов");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_TRUE(immunised(first / "AUTORUN.INF"));
+    EXPECT_TRUE(immunised(second / "AUTORUN.INF"));
+    EXPECT_TRUE(PathExists(folder / "quarantine\\AUTORUN.INF.vw")) << "the drive's own file is kept";
+
+    PostMessageW(main, WM_COMMAND, 32772, 0);  // "Включить Автозапуск USB"
+    EXPECT_EQ(program.WaitForMessageBox(), L"Внимание! Ваш компьютер и USB устройства не защищены от вирусов!");
+    ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_FALSE(PathExists(first / "AUTORUN.INF"));
+    EXPECT_FALSE(PathExists(second / "AUTORUN.INF"));
+    EXPECT_EQ(PathExists("C:\\AUTORUN.INF"), restore.systemDriveHadEntry) << "C: as it was";
+    DWORD autorun = 0, size = sizeof autorun;
+    RegGetValueA(HKEY_CURRENT_USER, policyKey, "NoDriveTypeAutoRun", RRF_RT_REG_DWORD, nullptr, &autorun, &size);
+    EXPECT_EQ(autorun, 0x91u);
 
     PostMessageW(main, WM_COMMAND, 1062, 0);
     EXPECT_TRUE(program.WaitForExit(10000));

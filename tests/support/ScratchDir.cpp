@@ -72,19 +72,37 @@ bool PathExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+// A path whose names end in a dot or a blank, such as the folder Wine keeps as
+// "name." when asked for "name..\", is reached only in the "\\?\" form:
+// otherwise those characters are dropped and another name is looked up.
+std::string ExactForm(const std::string& path)
+{
+    const bool full = path.size() > 2 && path[1] == ':' && path[2] == '\\';
+    for (size_t k = 3; full && k < path.size(); ++k) {
+        if ((path[k] == '.' || path[k] == ' ') && (k + 1 == path.size() || path[k + 1] == '\\'))
+            return "\\\\?\\" + path;
+    }
+    return path;
+}
+
+}  // namespace
+
 void RemoveTree(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::string exact = ExactForm(path);
+    const DWORD attributes = GetFileAttributesA(exact.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(exact.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (!DeleteFileA(path.c_str()))
-            RemoveDirectoryA(path.c_str());
+        if (!DeleteFileA(exact.c_str()))
+            RemoveDirectoryA(exact.c_str());
         return;
     }
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    HANDLE search = FindFirstFileA((exact + "\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::string name = found.cFileName;
@@ -93,5 +111,5 @@ void RemoveTree(const std::string& path)
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryA(exact.c_str());
 }

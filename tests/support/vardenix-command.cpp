@@ -1,7 +1,12 @@
 // Sends a command to the running Vardenix main window from a script, as a
 // click on a page button or a tray menu item would:
-//   vardenix-command.exe ID [show]
-// With "show" the window is restored first. Exit code 1 when no window is found.
+//   vardenix-command.exe ID [show|post]
+// With "show" the window is restored first; with "post" the command is posted
+// and the call returns at once (a tray command that shows message boxes).
+//   vardenix-command.exe page ID
+// restores the window and shows the page that holds control ID in the page
+// area, for a page no button shows (the immunity page: 1030).
+// Exit code 1 when no window is found.
 #include <windows.h>
 
 #include <cstdlib>
@@ -20,10 +25,31 @@ int main(int argc, char** argv)
     }
     if (!main)
         return 1;
+    if (argc > 2 && std::strcmp(argv[1], "page") == 0) {
+        ShowWindow(main, SW_RESTORE);
+        SetForegroundWindow(main);
+        const int control = std::atoi(argv[2]);
+        // The pages are the window's child dialogs; the page buttons are not.
+        for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            char name[16] = {};
+            GetClassNameA(child, name, sizeof name);
+            if (std::strcmp(name, "#32770") != 0)
+                continue;
+            if (GetDlgItem(child, control))
+                SetWindowPos(child, HWND_TOP, 0, 90, 750, 450, SWP_SHOWWINDOW);
+            else
+                ShowWindow(child, SW_HIDE);
+        }
+        return 0;
+    }
     if (argc > 2 && std::strcmp(argv[2], "show") == 0) {
         ShowWindow(main, SW_RESTORE);
         SetForegroundWindow(main);
     }
-    SendMessageW(main, WM_COMMAND, MAKEWPARAM(std::atoi(argv[1]), BN_CLICKED), 0);
+    const WPARAM command = MAKEWPARAM(std::atoi(argv[1]), BN_CLICKED);
+    if (argc > 2 && std::strcmp(argv[2], "post") == 0)
+        PostMessageW(main, WM_COMMAND, command, 0);
+    else
+        SendMessageW(main, WM_COMMAND, command, 0);
     return 0;
 }

@@ -1,0 +1,72 @@
+#include "usb/ImmunityPage.h"
+
+#include "framework/MessageBox.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "usb/AutorunSwitch.h"
+#include "usb/Immunity.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT tooltipId)
+{
+    button.Attach(page, id);
+    button.SetBitmaps(bitmapId, kWhite);
+    button.SetAlignment(ImageButton::ImageAbove);
+    button.SetCursor(IDCUR_HAND);
+    button.SetTooltip(LoadText(tooltipId));
+    button.DrawBorder(false);
+}
+
+}  // namespace
+
+ImmunityPage::ImmunityPage() : Dialog(IDD_IMMUNITY_PAGE) {}
+
+bool ImmunityPage::OnInitDialog()
+{
+    AttachButton(immuniseButton_, Handle(), IDC_IMMUNISE, IDB_IMMUNISE, IDS_TIP_IMMUNISE);
+    AttachButton(cancelImmunityButton_, Handle(), IDC_CANCEL_IMMUNITY, IDB_CANCEL_IMMUNITY, IDS_TIP_CANCEL_IMMUNITY);
+    // Safe removal (1002) is set up here; its command is not handled yet.
+    AttachButton(safeRemovalButton_, Handle(), IDC_FIRST_BUTTON, IDB_SAFE_REMOVAL, IDS_TIP_SAFE_REMOVAL);
+    SetItemText(IDC_IMMUNITY_TEXT, LoadText(IDS_IMMUNITY_HELP));
+    SetItemText(IDC_SAFE_REMOVAL_TEXT, LoadText(IDS_SAFE_REMOVAL_HELP));
+    return true;
+}
+
+bool ImmunityPage::OnCommand(WORD id, WORD, HWND)
+{
+    switch (id) {
+    case IDC_IMMUNISE:
+        ImmuniseAllDrives();
+        return true;
+    case IDC_CANCEL_IMMUNITY:
+        RemoveAllImmunity();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ImmunityPage::ImmuniseAllDrives()
+{
+    if (running_)
+        return;
+    running_ = true;
+    ForEachImmunityDrive(ImmuniseDrive, Handle());
+    DisableDriveAutorun(Handle());
+    ShowMessage(Handle(), IDS_IMMUNISED, MB_OK);
+    running_ = false;
+}
+
+void ImmunityPage::RemoveAllImmunity()
+{
+    if (running_)
+        return;
+    running_ = true;
+    ForEachImmunityDrive(RemoveDriveImmunity, Handle());
+    RestoreDriveAutorun(Handle());
+    ShowMessage(Handle(), IDS_NOT_PROTECTED, MB_OK);
+    running_ = false;
+}

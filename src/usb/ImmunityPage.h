@@ -1,0 +1,36 @@
+#pragma once
+
+#include "controls/ImageButton.h"
+#include "framework/Dialog.h"
+
+// The immunity page: immunise every drive and switch USB autorun off, or undo
+// both; and safe removal of USB drives. The main window keeps it hidden for
+// the whole run (no page button shows it); its tray menu runs the two
+// immunity operations on the user-interface thread.
+class ImmunityPage : public Dialog {
+public:
+    ImmunityPage();
+
+    // Command 1030 and the tray's "Отключить Автозапуск USB": immunises every
+    // removable and fixed drive, switches autorun off and says so (156).
+    void ImmuniseAllDrives();
+    // Command 1031 and the tray's "Включить Автозапуск USB": removes immunity
+    // from every removable and fixed drive, switches autorun back on and
+    // warns (157).
+    void RemoveAllImmunity();
+
+protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    // Enter and Escape do nothing on a page.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    ImageButton immuniseButton_;
+    ImageButton cancelImmunityButton_;
+    ImageButton safeRemovalButton_;
+    // Set while an operation runs: its message boxes keep the tray menu
+    // working, and a second request then would interleave with the first.
+    bool running_ = false;
+};
