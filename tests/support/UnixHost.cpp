@@ -21,7 +21,8 @@ std::string UnixPathOf(const std::string& windowsPath)
 
 std::string WindowsPathOf(const std::string& unixPath)
 {
-    std::string path = "Z:" + unixPath;
+    // A build on Windows itself names its files by their Windows paths already.
+    std::string path = unixPath.size() > 1 && unixPath[1] == ':' ? unixPath : "Z:" + unixPath;
     for (char& c : path)
         if (c == '/')
             c = '\\';

@@ -9,6 +9,7 @@
 std::string UnixPathOf(const std::string& windowsPath);
 
 // The Windows path of a host path, through drive Z:, Wine's view of "/".
+// A path with a drive letter is only given backslashes.
 std::string WindowsPathOf(const std::string& unixPath);
 
 // Starts a host program; Wine runs Unix executables directly. The handle it

@@ -4,6 +4,7 @@
 // to the file that the environment variable VARDENIX_START_RECORD names.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
