@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/StatusPopup.h"
-#include "app/ChildPage.h"
+#include "app/UpdateDialog.h"
 
 #include <windows.h>
 
@@ -32,5 +32,5 @@ private:
     HMODULE skinLibrary_ = nullptr;
     StatusPopup popup_;
     // The update check's dialog: created hidden and kept for the run.
-    ChildPage updateDialog_{156};
+    UpdateDialog updateDialog_;
 };

@@ -3,6 +3,7 @@
 #include "app/AppMessages.h"
 #include "app/Help.h"
 #include "app/Settings.h"
+#include "app/UpdateCheck.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "framework/Worker.h"
@@ -244,6 +245,13 @@ void MainWindow::HandleUsbDrives()
     usbProtectionPage_.ScanDriveRoots(letters, count);
 }
 
+void MainWindow::CheckForUpdate()
+{
+    // The dialog's own cancel, not the exit question of OnCancel.
+    if (StartUpdater(Handle()))
+        Dialog::OnCancel();
+}
+
 void MainWindow::ShowTrayMenu()
 {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
@@ -324,6 +332,9 @@ bool MainWindow::OnCommand(WORD id, WORD, HWND)
         return true;
     case IDM_AUTORUN_ON:
         immunityPage_.RemoveAllImmunity();
+        return true;
+    case IDM_CHECK_UPDATE:
+        CheckForUpdate();
         return true;
     default:
         return false;

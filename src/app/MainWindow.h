@@ -34,6 +34,9 @@ public:
     // From any thread: asks the published main window to come to the front on
     // page `page`. Returns at once; the user-interface thread does the work.
     static void RequestForwardPage(int page);
+    // The tray menu's update command: starts the updater and, when it
+    // started, ends the program.
+    void CheckForUpdate();
 
     // The window published at the start of initialisation, for other threads.
     static MainWindow* Instance();

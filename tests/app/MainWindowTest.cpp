@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/UpdateDialog.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/TestDrive.h"
@@ -197,6 +198,25 @@ TEST_F(MainWindowTest, TheHelpRequestTellsWhenTheHelpFileIsMissing)
     HELPINFO help = {sizeof help};
     SendMessageW(window.Handle(), WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
     EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Документ не найден"});
+}
+
+TEST_F(MainWindowTest, WithoutTheUpdaterBothUpdateCommandsSaySoAndTheProgramRunsOn)
+{
+    // No Tollupd.exe lies beside the test program.
+    UpdateDialog dialog;
+    ASSERT_TRUE(dialog.CreateModeless(nullptr));
+    const struct { HWND target; int command; } requests[] = {{window.Handle(), IDM_CHECK_UPDATE},
+                                                             {dialog.Handle(), IDC_UPDATE_NOW}};
+    for (const auto& request : requests) {
+        MessageRecorder messages(IDOK);
+        SendMessageW(request.target, WM_COMMAND, MAKEWPARAM(request.command, BN_CLICKED), 0);
+        EXPECT_EQ(messages.Texts(),
+                  (std::vector<std::wstring>{L"Выполняется обновление.\r\nПожалуйста, дождитесь завершения проверки.",
+                                             L"Update program not found!"}))
+            << request.command;
+        EXPECT_TRUE(IsWindow(window.Handle()));
+    }
+    EXPECT_EQ(dialog.Handle(), nullptr) << "the update dialog closes all the same";
 }
 
 TEST(MainWindowLifetime, DestroyingTheWindowUnpublishesIt)

@@ -4,6 +4,7 @@
 #include "framework/Text.h"
 #include "support/RegistryValues.h"
 #include "support/TestDrive.h"
+#include "support/UnixHost.h"
 
 #include <gtest/gtest.h>
 
@@ -411,4 +412,38 @@ TEST_F(Program, TheTrayMenuImmunisesTheDrivesAndThenFreesThemAgain)
 
     PostMessageW(main, WM_COMMAND, 1062, 0);
     EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, BothUpdateCommandsStartTheUpdaterByItsQuotedPathAndEndTheProgram)
+{
+    // A program folder with a blank in its path, as under "Program Files", and
+    // a program planted where an unquoted command line would be looked for first.
+    const std::string home = folder / "Program Files\\Vardenix";
+    MakeFolder(folder / "Program Files");
+    MakeFolder(home);
+    const std::string recorder = WindowsPathOf(START_RECORDER_EXE);
+    ASSERT_TRUE(CopyFileA(exe.c_str(), (home + "\\vardenix.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(recorder.c_str(), (home + "\\Tollupd.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(recorder.c_str(), (folder / "Program.exe").c_str(), FALSE));
+    const std::string record = folder / "starts.txt";
+    SetEnvironmentVariableA("VARDENIX_START_RECORD", record.c_str());
+
+    // The tray menu's command, and "Обновить" of the hidden update dialog.
+    for (int command : {32776, 1060}) {
+        SCOPED_TRACE(command);
+        DeleteFileA(record.c_str());
+        ProgramUnderTest program;
+        ASSERT_TRUE(program.Start(home + "\\vardenix.exe"));
+        HWND main = FindMainWindow(program);
+        ASSERT_NE(main, nullptr);
+        HWND target = command == 1060 ? program.WaitForWindow(L"#32770", L"Проверка обновлений Tollmark") : main;
+        PostMessageW(target, WM_COMMAND, static_cast<WPARAM>(command), 0);
+        EXPECT_EQ(program.WaitForMessageBox(), L"Выполняется обновление.\r\nПожалуйста, дождитесь завершения проверки.");
+        ASSERT_TRUE(program.AnswerMessageBox(IDOK));
+        EXPECT_TRUE(program.WaitForExit(10000)) << "the program ends once the updater has started";
+        WaitFor([&] { return !ReadWholeFile(record).empty(); });
+        EXPECT_EQ(ReadWholeFile(record), "Tollupd.exe|\"" + home +
+                                             "\\Tollupd.exe\" Tollmark 5.1.0.15 http://www.vardenix.example/update/update.ini\n");
+    }
+    SetEnvironmentVariableA("VARDENIX_START_RECORD", nullptr);
 }

@@ -1,5 +1,6 @@
 #include "quarantine/ScanWalk.h"
 #include "support/TestDrive.h"
+#include "support/UnixHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/ScratchDir.h"
+#include "support/UnixHost.h"
 
 #include <windows.h>
 
@@ -39,18 +40,6 @@ private:
 // Defines (type != DRIVE_NO_ROOT_DIR) or removes a drive letter through Wine's
 // mount manager; false when the manager refuses.
 bool DefineWineDrive(char letter, UINT type, const std::string& windowsFolder);
-
-// A Windows path's Unix path under Wine, and back; empty when Wine cannot
-// convert it. Outside Wine, WindowsPathOf returns the path unchanged.
-std::string UnixPathOf(const std::string& windowsPath);
-// The session's drive Z: holds only the build tree: build outputs map there,
-// anything else to a "\\?\unix\" path.
-std::string WindowsPathOf(const std::string& unixPath);
-
-// Starts a host program under Wine, which runs Unix executables directly.
-// The handle it gives back does not follow the Unix process, so callers wait
-// for the program's effect instead.
-bool RunUnix(const std::string& program, const std::string& arguments);
 
 // Sends WM_DEVICECHANGE (DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE) for
 // the volume of `letter` to every top-level window of the desktop.

@@ -1,0 +1,301 @@
+// The updater Tollupd.exe, built with the test key, run as vardenix.exe runs
+// it: from a program folder of its own beside a stand-in vardenix.exe, against
+// a local web server that serves descriptions signed with the test key and a
+// stand-in installer. Each stand-in notes its starts.
+#include "support/ProgramUnderTest.h"
+#include "support/ScratchDir.h"
+#include "support/TestDrive.h"
+#include "support/UnixHost.h"
+#include "framework/Text.h"
+#include "updater/UpdaterResource.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The server of the whole test program, serving a folder of its own.
+class UpdateServer {
+public:
+    UpdateServer()
+    {
+        const std::string portFile = folder_ / "port";
+        if (UnixPathOf(folder_.Path()).empty() ||
+            !RunUnix("/usr/bin/python3", "\"" UPDATE_SERVER_PY "\" \"" + UnixPathOf(folder_.Path()) + "\" \"" +
+                                             UnixPathOf(folder_.Path()) + "/port\""))
+            return;
+        WaitFor([&] { return !ReadWholeFile(portFile).empty(); }, 20000);
+        port_ = ReadWholeFile(portFile);
+    }
+    ~UpdateServer()
+    {
+        if (!port_.empty())
+            Get(Url("quit"));
+    }
+    bool Running() const { return !port_.empty(); }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + port_ + "/" + path; }
+    std::string operator/(const std::string& relative) const { return folder_ / relative; }
+
+private:
+    static void Get(const std::string& url)
+    {
+        HINTERNET session = InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        if (HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0))
+            InternetCloseHandle(request);
+        InternetCloseHandle(session);
+    }
+
+    ScratchDir folder_;
+    std::string port_;
+};
+
+std::unique_ptr<UpdateServer> server;
+
+void Copied(const std::string& from, const std::string& to)
+{
+    EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to;
+}
+
+std::vector<std::string> FolderContents(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Updater : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server = std::make_unique<UpdateServer>();
+        if (!server->Running())
+            return;
+        const std::string signedFolder = WindowsPathOf(TEST_DESCRIPTIONS);
+        const std::string installer = WindowsPathOf(START_RECORDER_EXE);
+        for (const char* name : {"newer.ini", "cut.ini", "slow.ini"})
+            Copied(signedFolder + "\\" + name, *server / name);
+        Copied(installer, *server / "installer.exe");
+        const std::string newer = ReadWholeFile(*server / "newer.ini");
+        std::string altered = newer;
+        MakeFile(*server / "altered.ini", altered.replace(altered.find("5.2.0.0"), 7, "5.3.0.0"));
+        MakeFile(*server / "unsigned.ini", newer.substr(0, newer.find("[signature]")));
+        MakeFile(*server / "page.ini", "<html><body>Welcome</body></html>");
+        // The same description beside installers that do not match it.
+        const std::string content = ReadWholeFile(installer);
+        std::string flipped = content;
+        flipped[flipped.size() / 2] ^= 1;
+        const std::pair<const char*, std::string> variants[] = {
+            {"altered", flipped}, {"short", content.substr(0, content.size() - 1)}, {"gone", std::string()}};
+        for (const auto& variant : variants) {
+            MakeFolder(*server / variant.first);
+            MakeFile(*server / (std::string(variant.first) + "\\update.ini"), newer);
+            if (!variant.second.empty())
+                MakeFile(*server / (std::string(variant.first) + "\\installer.exe"), variant.second);
+        }
+    }
+    static void TearDownTestSuite() { server.reset(); }
+
+    void SetUp() override
+    {
+        if (!server->Running())
+            GTEST_SKIP() << "no python3 web server on the host";
+        MakeFolder(program);
+        MakeFolder(temp);
+        Copied(WindowsPathOf(START_RECORDER_EXE), program + "\\vardenix.exe");
+        SetEnvironmentVariableA("VARDENIX_START_RECORD", record.c_str());
+        strings = LoadLibraryExA(WindowsPathOf(TEST_UPDATER_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    void TearDown() override
+    {
+        if (strings)
+            FreeLibrary(strings);
+    }
+
+    // Starts `updaterExe` as Tollupd.exe of the program folder, with a
+    // temporary folder of its own.
+    void Start(const std::string& arguments, const char* updaterExe = TEST_UPDATER_EXE)
+    {
+        Copied(WindowsPathOf(updaterExe), program + "\\Tollupd.exe");
+        char oldTemp[MAX_PATH] = {};
+        GetEnvironmentVariableA("TMP", oldTemp, MAX_PATH);
+        SetEnvironmentVariableA("TMP", temp.c_str());
+        updater = std::make_unique<ProgramUnderTest>();
+        ASSERT_TRUE(updater->Start(program + "\\Tollupd.exe", arguments));
+        SetEnvironmentVariableA("TMP", oldTemp);
+        window = updater->WaitForWindow(L"#32770", L"Обновление Vardenix", true);
+        ASSERT_NE(window, nullptr);
+    }
+    std::string Arguments(const std::string& version, const std::string& path) const
+    {
+        return "Tollmark " + version + " " + server->Url(path);
+    }
+
+    // String `id` of the updater, with %1 and %2 replaced when given.
+    std::wstring Text(UINT id, const wchar_t* first = nullptr, const wchar_t* second = nullptr) const
+    {
+        wchar_t buffer[1024] = {};
+        LoadStringW(strings, id, buffer, 1024);
+        std::wstring text = buffer;
+        for (const auto& mark : {std::make_pair(L"%1", first), std::make_pair(L"%2", second)})
+            if (mark.second && text.find(mark.first) != std::wstring::npos)
+                text.replace(text.find(mark.first), 2, mark.second);
+        return text;
+    }
+    // A control's text, asked of the control itself: GetWindowText of another
+    // process's window gives only its caption, which an edit control does not keep.
+    std::wstring ItemText(int id) const
+    {
+        wchar_t text[4096] = {};
+        SendMessageW(GetDlgItem(window, id), WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    std::wstring Status() const { return ItemText(IDC_UPDATER_STATUS); }
+    // The status once the check (or download), which says `busy`, has ended.
+    std::wstring FinalStatus(UINT busy) const
+    {
+        const std::wstring text = Text(busy);
+        const std::wstring prefix = text.substr(0, text.find(L'%'));
+        WaitFor([&] { return Status().compare(0, prefix.size(), prefix) != 0; }, 30000);
+        return Status();
+    }
+    // Returns once the updater has handled the click.
+    void Click(int id) const
+    {
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+    }
+    std::vector<std::string> Starts() const
+    {
+        std::vector<std::string> names;
+        std::istringstream lines(ReadWholeFile(record));
+        for (std::string line; std::getline(lines, line);)
+            names.push_back(line.substr(0, line.find('|')));
+        return names;
+    }
+
+    // The updater has ended, vardenix.exe was started again after whatever
+    // ran before it, and nothing it downloaded is left anywhere.
+    void ExpectEndWithProgramStarted(const std::vector<std::string>& startsBefore = {})
+    {
+        ASSERT_TRUE(updater->WaitForExit(30000));
+        std::vector<std::string> expected = startsBefore;
+        expected.push_back("vardenix.exe");
+        EXPECT_TRUE(WaitFor([&] { return Starts() == expected; }, 10000)) << ReadWholeFile(record);
+        const std::string line = ReadWholeFile(record).substr(ReadWholeFile(record).rfind("vardenix.exe|"));
+        EXPECT_EQ(line, "vardenix.exe|\"" + program + "\\vardenix.exe\"\n");
+        EXPECT_EQ(FolderContents(temp), std::vector<std::string>{});
+        EXPECT_EQ(FolderContents(program), (std::vector<std::string>{"Tollupd.exe", "vardenix.exe"}));
+    }
+
+    ScratchDir scratch;
+    const std::string program = scratch / "Vardenix";
+    const std::string temp = scratch / "temp";
+    const std::string record = scratch / "starts.txt";
+    HMODULE strings = nullptr;
+    std::unique_ptr<ProgramUnderTest> updater;
+    HWND window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Updater, DownloadsChecksAndRunsANewerInstallerThenStartsTheProgramAgain)
+{
+    Start(Arguments("5.1.0.15", "newer.ini"));
+    EXPECT_EQ(FinalStatus(IDS_CHECKING), Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15"));
+    EXPECT_EQ(ItemText(IDC_UPDATER_NOTES),
+              L"Новое в версии 5.2:\r\n- проверка USB быстрее;\r\n- папка C:\\Vardenix\\ на месте.");
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, IDC_UPDATER_UPDATE)));
+    Click(IDC_UPDATER_UPDATE);
+    // The installer runs from the temporary folder and is gone once it has ended.
+    ExpectEndWithProgramStarted({"Vardenix-5.2.0.0-setup.exe"});
+}
+
+TEST_F(Updater, EndsWithoutInstallingWhatItCannotTrustOrReachAndStartsTheProgramAgain)
+{
+    const struct {
+        std::string arguments;
+        bool update;  // the check offers 5.2.0.0, and the user takes it
+        std::wstring status;
+        const char* updater = TEST_UPDATER_EXE;
+    } cases[] = {
+        {Arguments("5.2.0.0", "newer.ini"), false, Text(IDS_LATEST, L"5.2.0.0")},
+        // Newer than the 5.2.0.0 offered, though not as text.
+        {Arguments("5.10", "newer.ini"), false, Text(IDS_LATEST, L"5.10")},
+        {Arguments("5.1.0.15", "newer.ini"), false, Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15")},  // declined
+        // The shipped updater believes only the maker's key.
+        {Arguments("5.1.0.15", "newer.ini"), false, Text(IDS_ERROR_SIGNATURE), SHIPPED_UPDATER_EXE},
+        {Arguments("5.1.0.15", "altered.ini"), false, Text(IDS_ERROR_SIGNATURE)},
+        {Arguments("5.1.0.15", "unsigned.ini"), false, Text(IDS_ERROR_FORMAT)},
+        {Arguments("5.1.0.15", "page.ini"), false, Text(IDS_ERROR_FORMAT)},
+        {Arguments("5.1.0.15", "missing.ini"), false, Text(IDS_ERROR_HTTP, L"404")},
+        {"Tollmark 5.1.0.15 http://127.0.0.1:1/update.ini", false, Text(IDS_ERROR_UNREACHABLE)},
+        {Arguments("5.1.0.15", "altered/update.ini"), true, Text(IDS_ERROR_MISMATCH)},
+        {Arguments("5.1.0.15", "short/update.ini"), true, Text(IDS_ERROR_INTERRUPTED)},
+        {Arguments("5.1.0.15", "cut.ini"), true, Text(IDS_ERROR_INTERRUPTED)},
+        {Arguments("5.1.0.15", "gone/update.ini"), true, Text(IDS_ERROR_HTTP, L"404")},
+        {"", false, Text(IDS_ERROR_ARGUMENTS)},
+        {"Tollmark 5.1.0.15", false, Text(IDS_ERROR_ARGUMENTS)},
+        {Arguments("5.1.0.15", "newer.ini") + " more", false, Text(IDS_ERROR_ARGUMENTS)},
+        {"Other 5.1.0.15 " + server->Url("newer.ini"), false, Text(IDS_ERROR_ARGUMENTS)},
+        {Arguments("5.x", "newer.ini"), false, Text(IDS_ERROR_ARGUMENTS)},
+        {"Tollmark 5.1.0.15 ftp://127.0.0.1/update.ini", false, Text(IDS_ERROR_ARGUMENTS)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        DeleteFileA(record.c_str());
+        Start(c.arguments, c.updater);
+        if (c.update) {
+            ASSERT_EQ(FinalStatus(IDS_CHECKING), Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15"));
+            Click(IDC_UPDATER_UPDATE);
+            EXPECT_EQ(FinalStatus(IDS_DOWNLOADING), c.status);
+        } else {
+            EXPECT_EQ(FinalStatus(IDS_CHECKING), c.status);
+            // "Обновить" only for a trusted offer of a newer version.
+            EXPECT_EQ(IsWindowVisible(GetDlgItem(window, IDC_UPDATER_UPDATE)) != FALSE,
+                      c.status == Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15"));
+        }
+        Click(IDCANCEL);
+        ExpectEndWithProgramStarted();
+    }
+}
+
+TEST_F(Updater, ACancelledDownloadIsDeletedAndTheProgramStartsAgain)
+{
+    Start(Arguments("5.1.0.15", "slow.ini"));
+    ASSERT_EQ(FinalStatus(IDS_CHECKING), Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15"));
+    Click(IDC_UPDATER_UPDATE);
+    const HWND bar = GetDlgItem(window, IDC_UPDATER_PROGRESS);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, 20000));
+    EXPECT_TRUE(IsWindowVisible(bar));
+    Click(IDCANCEL);
+    ExpectEndWithProgramStarted();
+}
+
+TEST_F(Updater, StartsTheProgramOnlyOnceItsOldInstanceHasEnded)
+{
+    // The program's instance semaphore, as a vardenix.exe still ending holds it.
+    HANDLE instance = CreateSemaphoreW(nullptr, 1, 1, L"vardenix");
+    ASSERT_NE(instance, nullptr);
+    Start("");
+    Click(IDCANCEL);
+    EXPECT_FALSE(WaitFor([&] { return !ReadWholeFile(record).empty(); }, 2000));
+    EXPECT_TRUE(updater->IsRunning());
+    CloseHandle(instance);
+    ExpectEndWithProgramStarted();
+}
