@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "quarantine/QuarantinePage.h"
 #include "quarantine/UsbScanPage.h"
+#include "tools/MemoryProtectionPage.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <windows.h>
@@ -21,7 +22,8 @@ public:
     static constexpr UINT kTrayCallbackMessage = WM_USER + 1;  // 1025
     static constexpr UINT kTrayIconId = 160;
 
-    MainWindow();
+    // `memoryMonitor`: the memory page's monitor waits; tests shorten them.
+    explicit MainWindow(MonitorTiming memoryMonitor = MonitorTiming());
     ~MainWindow() override;
 
     // Hides the shown page and shows page `page` (1-8; 4 or any other number shows none).
@@ -44,6 +46,7 @@ public:
     UsbProtectionPage& UsbProtection() { return usbProtectionPage_; }
     UsbScanPage& UsbScan() { return usbScanPage_; }
     QuarantinePage& Quarantine() { return quarantinePage_; }
+    MemoryProtectionPage& MemoryProtection() { return memoryPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -75,7 +78,7 @@ private:
 
     ImageButton buttons_[7];
     ChildPage infoPage_{129};
-    ChildPage memoryPage_{150};
+    MemoryProtectionPage memoryPage_;
     QuarantinePage quarantinePage_;
     UsbScanPage usbScanPage_;
     UsbProtectionPage usbProtectionPage_;
