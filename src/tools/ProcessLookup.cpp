@@ -103,10 +103,11 @@ bool HasVersionInfo(const char* path)
     return path && GetFileVersionInfoA(path, 0, sizeof block, block) != FALSE;
 }
 
-bool IsHiddenFile(const char* path)
+void ProcessFile::ReadAttributes()
 {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    readable = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
+    if (!readable)
+        data = WIN32_FILE_ATTRIBUTE_DATA();
 }
 
 ULONGLONG ProcessCreationTime(HANDLE process)
@@ -167,7 +168,7 @@ bool ProcessLookupCache::LookUpProcessFile(DWORD processId, ULONGLONG created, c
             // A running program's file can still be renamed: the remembered
             // path holds only while it names a file.
             file.path = known->second.path;
-            file.readable = GetFileAttributesExA(file.path.c_str(), GetFileExInfoStandard, &file.data) != FALSE;
+            file.ReadAttributes();
             if (file.readable && !(file.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 known->second.pass = pass_;
                 return true;
@@ -185,7 +186,7 @@ bool ProcessLookupCache::LookUpProcessFile(DWORD processId, ULONGLONG created, c
     } else if (!FindInSystemFolders(name, file.path)) {
         return false;
     }
-    file.readable = GetFileAttributesExA(file.path.c_str(), GetFileExInfoStandard, &file.data) != FALSE;
+    file.ReadAttributes();
     return true;
 }
 

@@ -31,10 +31,6 @@ bool ExistsInSystemFolders(const char* fileName);
 // True when the file has a version block.
 bool HasVersionInfo(const char* path);
 
-// True when the file has the hidden attribute. A file whose attributes cannot
-// be read is not hidden: that is no evidence of a disguised program.
-bool IsHiddenFile(const char* path);
-
 // The creation time of an open process as one number (a FILETIME), or 0 when
 // the system does not give it.
 ULONGLONG ProcessCreationTime(HANDLE process);
@@ -46,6 +42,10 @@ struct ProcessFile {
     bool readable = false;
     WIN32_FILE_ATTRIBUTE_DATA data = {};
 
+    // Queries the attributes, times and size of the file at `path`.
+    void ReadAttributes();
+    // A file whose attributes cannot be read is not hidden: that is no
+    // evidence of a disguised program.
     bool IsHidden() const { return readable && (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0; }
 };
 

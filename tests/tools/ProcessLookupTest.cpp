@@ -94,10 +94,14 @@ TEST(ProcessLookup, VersionBlockAndHiddenAttributeOfAFile)
         // Unreadable attributes are no evidence of a hidden program.
         {missing, false, false},
     };
+    ASSERT_GT(GetFileVersionInfoSizeA(versioned.Path().c_str(), nullptr), 512u);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(HasVersionInfo(c.path.c_str()), c.hasVersion);
-        EXPECT_EQ(IsHiddenFile(c.path.c_str()), c.hidden);
+        ProcessFile file;
+        file.path = c.path;
+        file.ReadAttributes();
+        EXPECT_EQ(file.IsHidden(), c.hidden);
     }
 }
 
