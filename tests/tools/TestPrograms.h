@@ -2,22 +2,25 @@
 
 #include "support/ProgramUnderTest.h"
 #include "support/ScratchDir.h"
+#include "support/TestDrive.h"
+#include "tools/ProcessLookup.h"
 
-#include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 
-// The idle program of the process monitor's tests (IdleProgram.cpp) copied as
-// `name` into a folder of the test's own and given `attributes`; the build
-// with a version block when `versioned`.
+// The idle program (IdleProgram.cpp; with a version block when `versioned`)
+// copied as `name` into a folder of the test's own, with `attributes`.
 class ProgramCopy {
 public:
-    ProgramCopy(const std::string& name, DWORD attributes, bool versioned = false);
-    ProgramCopy(const ProgramCopy&) = delete;
-    ProgramCopy& operator=(const ProgramCopy&) = delete;
-
+    ProgramCopy(const std::string& name, DWORD attributes, bool versioned = false) : path_(folder_ / name)
+    {
+        const char* source = versioned ? IDLE_PROGRAM_VERSIONED : IDLE_PROGRAM;
+        EXPECT_TRUE(CopyFileA(source, path_.c_str(), FALSE)) << source;
+        content_ = ReadWholeFile(path_);
+        EXPECT_TRUE(SetFileAttributesA(path_.c_str(), attributes));
+    }
     const std::string& Path() const { return path_; }
-    // The file's bytes as copied.
     const std::string& Content() const { return content_; }
 
 private:
@@ -26,24 +29,33 @@ private:
     std::string content_;
 };
 
-// A file named `name` in the Windows system32 folder while the object lives,
-// so that a program of that name is named like a system file. Wine answers the
-// version query for a file named like one of its own programs (write.exe,
-// winver.exe) from that program rather than the file: a test that needs a
-// system name and its own version block uses a name of its own.
+// A file `name` in system32 while the object lives. Wine answers the version
+// query for a file named like one of its own programs (write.exe, winver.exe)
+// from that program: a system name with a version block of its own needs a
+// name of its own.
 class SystemFileName {
 public:
-    explicit SystemFileName(const std::string& name);
-    ~SystemFileName();
-    SystemFileName(const SystemFileName&) = delete;
-    SystemFileName& operator=(const SystemFileName&) = delete;
-
-    const std::string& Path() const { return path_; }
+    explicit SystemFileName(const std::string& name)
+    {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        path_ = std::string(windows) + "\\system32\\" + name;
+        MakeFile(path_, "MZ");
+    }
+    ~SystemFileName() { RemoveTree(path_); }
 
 private:
     std::string path_;
 };
 
-// Starts `path` in `process` and waits until the process's module list names
-// its file, as the monitor finds it; fails the test otherwise.
-void StartIdleProcess(ProgramUnderTest& process, const std::string& path);
+// Starts `path` and waits until its module list names its file, as the
+// monitor then finds it.
+inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path)
+{
+    ASSERT_TRUE(process.Start(path)) << path;
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    ASSERT_TRUE(WaitFor([&] { return GetProcessExePath(process.ProcessId(), &module) && path == module.szExePath; },
+                        30000))
+        << path << " runs " << module.szExePath << (process.IsRunning() ? "" : ", ended");
+}
