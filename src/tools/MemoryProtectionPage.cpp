@@ -151,6 +151,7 @@ unsigned __stdcall MemoryProtectionPage::ProcessMonitorThread(void* argument)
     size_t previousCount = 0;
     DWORD wait = page->timing_.firstWait;
     while (WaitForSingleObject(page->stopMonitor_, wait) == WAIT_TIMEOUT) {
+        const int number = ++page->passesBegun_;
         ProcessIdTable processes = ListRiskyProcesses(ListingRule::Monitor, lookups);
         const size_t count = processes.size();
         // Asked before the rows are handed over: both requests reach the
@@ -161,6 +162,7 @@ unsigned __stdcall MemoryProtectionPage::ProcessMonitorThread(void* argument)
         {
             std::lock_guard<std::mutex> lock(page->passMutex_);
             page->latestPass_ = std::move(processes);
+            page->latestPassNumber_ = number;
             page->passWaiting_ = true;
         }
         PostToWindow(window, kMonitorPassMessage);
@@ -174,15 +176,17 @@ unsigned __stdcall MemoryProtectionPage::ProcessMonitorThread(void* argument)
 void MemoryProtectionPage::ShowLatestPass()
 {
     ProcessIdTable processes;
+    int number = 0;
     {
         std::lock_guard<std::mutex> lock(passMutex_);
         if (!passWaiting_)
             return;
         processes.swap(latestPass_);
+        number = latestPassNumber_;
         passWaiting_ = false;
     }
     ShowProcesses(std::move(processes));
-    ++passesShown_;
+    passShown_ = number;
 }
 
 void MemoryProtectionPage::RefreshProcessList()

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,8 +46,10 @@ public:
     int RowCount() const;
     std::wstring RowText(int row, int column) const;
     const ListedProcess* RowProcess(int row) const;
-    // How many monitor passes the list has shown.
-    int MonitorPassesShown() const { return passesShown_; }
+    // Monitor passes are numbered from 1 as they begin (any thread); the
+    // number of the last one the list shows (user-interface thread).
+    int MonitorPassesBegun() const { return passesBegun_.load(); }
+    int MonitorPassShown() const { return passShown_; }
 
 protected:
     bool OnInitDialog() override;
@@ -72,7 +75,7 @@ private:
     ProcessIdTable processIdTable_;
     // The refresh's lookups (user-interface thread); the monitor keeps its own.
     ProcessLookupCache refreshLookups_;
-    int passesShown_ = 0;
+    int passShown_ = 0;
 
     // The monitor thread, and the stop event it waits on between passes.
     HANDLE monitorThread_ = nullptr;
@@ -80,5 +83,7 @@ private:
     // A pass's result on its way from the monitor to the user-interface thread.
     std::mutex passMutex_;
     ProcessIdTable latestPass_;
+    int latestPassNumber_ = 0;
     bool passWaiting_ = false;
+    std::atomic<int> passesBegun_{0};
 };

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 // The idle program (IdleProgram.cpp; with a version block when `versioned`)
@@ -52,7 +53,14 @@ private:
 // monitor then finds it.
 inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path)
 {
-    ASSERT_TRUE(process.Start(path)) << path;
+    for (int attempt = 1; !process.Start(path); ++attempt) {
+        // Seen now and then on a loaded machine: Wine refuses a start that a
+        // second try makes.
+        const DWORD error = GetLastError();
+        ASSERT_LT(attempt, 3) << path << " does not start: error " << error;
+        std::fprintf(stderr, "%s did not start (error %lu); trying again\n", path.c_str(), error);
+        Sleep(200);
+    }
     MODULEENTRY32 module = {};
     module.dwSize = sizeof module;
     ASSERT_TRUE(WaitFor([&] { return GetProcessExePath(process.ProcessId(), &module) && path == module.szExePath; },
