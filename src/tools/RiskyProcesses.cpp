@@ -2,6 +2,9 @@
 
 #include "framework/Text.h"
 
+#include <string>
+#include <utility>
+
 namespace {
 
 // Paths and names as the file system compares them: case-blind, ordinal.

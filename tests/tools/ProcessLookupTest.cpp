@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
