@@ -27,6 +27,12 @@ printf '[autorun]\r\nopen=setup.exe\r\n' >"$drive/AUTORUN.INF"
 printf 'MZ' >"$drive/setup.exe"
 wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe")" >/dev/null 2>&1 || true
 
+# A hidden program under a system program's name, for the memory page's monitor.
+disguised=$shots/disguised
+rm -rf "$disguised" && mkdir -p "$disguised"
+cp "$build/tests/tools/idle_program.exe" "$disguised/notepad.exe"
+wine cmd /c "attrib +h $(winepath -w "$disguised/notepad.exe")" >/dev/null 2>&1 || true
+wine "$disguised/notepad.exe" </dev/null >/dev/null 2>&1 &
 # A copy of its own: the tray command below puts a file into the quarantine
 # folder beside the program.
 rm -rf "$shots/quarantine"

@@ -42,7 +42,8 @@ const MainWindow::PageSlot MainWindow::kPageSlots[7] = {
     {kQuarantinePage, IDC_PAGE_QUARANTINE, IDB_QUARANTINE_HOT, IDB_QUARANTINE_NORMAL, IDS_TIP_QUARANTINE},
 };
 
-MainWindow::MainWindow() : Dialog(IDD_MAIN_WINDOW)
+MainWindow::MainWindow(MonitorTiming memoryMonitor)
+    : Dialog(IDD_MAIN_WINDOW), memoryPage_(memoryMonitor)
 {
     icon_ = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN));
 }

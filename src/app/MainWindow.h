@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "quarantine/QuarantinePage.h"
 #include "quarantine/UsbScanPage.h"
+#include "tools/MemoryProtectionPage.h"
 #include "tools/StartupManagerPage.h"
 #include "usb/ImmunityPage.h"
 #include "usb/UsbProtectionPage.h"
@@ -23,7 +24,8 @@ public:
     static constexpr UINT kTrayCallbackMessage = WM_USER + 1;  // 1025
     static constexpr UINT kTrayIconId = 160;
 
-    MainWindow();
+    // `memoryMonitor`: the memory page's monitor waits; tests shorten them.
+    explicit MainWindow(MonitorTiming memoryMonitor = MonitorTiming());
     ~MainWindow() override;
 
     // Hides the shown page and shows page `page` (1-8; 4 or any other number shows none).
@@ -51,6 +53,7 @@ public:
     QuarantinePage& Quarantine() { return quarantinePage_; }
     StartupManagerPage& Startup() { return startupPage_; }
     ImmunityPage& Immunity() { return immunityPage_; }
+    MemoryProtectionPage& MemoryProtection() { return memoryPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -82,7 +85,7 @@ private:
 
     ImageButton buttons_[7];
     ChildPage infoPage_{129};
-    ChildPage memoryPage_{150};
+    MemoryProtectionPage memoryPage_;
     QuarantinePage quarantinePage_;
     UsbScanPage usbScanPage_;
     UsbProtectionPage usbProtectionPage_;

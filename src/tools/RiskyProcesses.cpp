@@ -1,0 +1,130 @@
+#include "tools/RiskyProcesses.h"
+
+#include "framework/Text.h"
+
+#include <string>
+#include <utility>
+
+namespace {
+
+// Paths and names as the file system compares them: case-blind, ordinal.
+bool SameFileName(const std::string& a, const std::string& b)
+{
+    const std::wstring wideA = Widen(a);
+    const std::wstring wideB = Widen(b);
+    return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
+                                static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
+HANDLE TakeProcessSnapshot()
+{
+    HANDLE snapshot = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot != INVALID_HANDLE_VALUE || GetLastError() != ERROR_BAD_LENGTH)
+            break;
+    }
+    return snapshot;
+}
+
+// The process snapshot's file name of a process.
+bool SnapshotName(DWORD processId, std::string& name)
+{
+    HANDLE snapshot = TakeProcessSnapshot();
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == processId) {
+            name = entry.szExeFile;
+            found = true;
+            break;
+        }
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+bool Qualifies(ListingRule rule, ProcessLookupCache& cache, const std::string& name, const ProcessFile& file,
+               RiskLabel& label)
+{
+    if (rule == ListingRule::Monitor) {
+        label = RiskLabel::Risk;
+        return !cache.HasVersionInfo(file) && cache.ExistsInSystemFolders(name) && file.IsHidden();
+    }
+    if (file.IsHidden()) {
+        label = RiskLabel::Risk;
+        return true;
+    }
+    label = RiskLabel::Suspicious;
+    return !cache.HasVersionInfo(file) && cache.ExistsInSystemFolders(name);
+}
+
+}  // namespace
+
+bool operator==(const ListedProcess& a, const ListedProcess& b)
+{
+    return a.id == b.id && a.created == b.created && a.name == b.name && a.path == b.path && a.label == b.label;
+}
+
+std::vector<ListedProcess> ListRiskyProcesses(ListingRule rule, ProcessLookupCache& cache)
+{
+    std::vector<ListedProcess> listed;
+    HANDLE snapshot = TakeProcessSnapshot();
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return listed;
+
+    cache.BeginPass();
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        ListedProcess process;
+        process.id = entry.th32ProcessID;
+        process.name = entry.szExeFile;
+        // Held open while the process is looked at, so that its identifier
+        // cannot pass to a new process between the creation time and the path.
+        HANDLE handle = process.id ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.id) : nullptr;
+        process.created = ProcessCreationTime(handle);
+        ProcessFile file;
+        if (cache.LookUpProcessFile(process.id, process.created, process.name, file) &&
+            Qualifies(rule, cache, process.name, file, process.label)) {
+            process.path = file.path;
+            listed.push_back(std::move(process));
+        }
+        if (handle)
+            CloseHandle(handle);
+    }
+    CloseHandle(snapshot);
+    cache.EndPass();
+    return listed;
+}
+
+HANDLE OpenListedProcess(const ListedProcess& process, DWORD access)
+{
+    if (process.id == 0)
+        return nullptr;
+    HANDLE handle = OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.id);
+    if (!handle)
+        return nullptr;
+
+    bool same = process.created == 0 || ProcessCreationTime(handle) == process.created;
+    std::string name;
+    same = same && SnapshotName(process.id, name) && SameFileName(name, process.name);
+    if (same) {
+        // The executable looked up as the listing did.
+        MODULEENTRY32 module = {};
+        module.dwSize = sizeof module;
+        char found[kLookupPathSize];
+        if (GetProcessExePath(process.id, &module))
+            same = SameFileName(module.szExePath, process.path);
+        else
+            same = FindInSystemFolders(name.c_str(), found) && SameFileName(found, process.path);
+    }
+    if (!same) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    return handle;
+}

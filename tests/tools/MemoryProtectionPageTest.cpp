@@ -1,0 +1,257 @@
+#include "TestPrograms.h"
+#include "app/MainWindow.h"
+#include "framework/Text.h"
+#include "quarantine/QuarantineTestSupport.h"
+#include "res/resource.h"
+#include "support/MessageRecorder.h"
+#include "support/PageHost.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const wchar_t kRisk[] = L"Риск";
+const wchar_t kWait[] = L"Ожидайте";
+const wchar_t kDeleteError[] = L"Ошибка удаления";
+using Texts = std::vector<std::wstring>;
+
+bool IsQuestion(const MessageBoxCall& call)
+{
+    return (call.type & MB_TYPEMASK) == MB_OKCANCEL;
+}
+
+// Until the list shows a monitor pass that began after this call, and so saw
+// every process started before.
+void WaitForFreshPass(const MemoryProtectionPage& page)
+{
+    const int begun = page.MonitorPassesBegun();
+    ASSERT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
+}
+
+// The page in a window of the test's own, its monitor idle unless asked for;
+// the quarantine folder empty before and after.
+class MemoryPageTest : public QuarantineTest {
+protected:
+    void Open(MonitorTiming timing = {INFINITE, INFINITE})
+    {
+        page_ = std::make_unique<MemoryProtectionPage>(timing);
+        ASSERT_TRUE(page_->CreateModeless(host_.Handle()));
+    }
+    void TearDown() override
+    {
+        page_.reset();
+        QuarantineTest::TearDown();
+    }
+    int RowOf(DWORD id) const
+    {
+        for (int row = 0; row < page_->RowCount(); ++row) {
+            if (page_->RowProcess(row)->id == id)
+                return row;
+        }
+        return -1;
+    }
+    // Selects the row of process `id` and clicks "Удалить".
+    void Delete(DWORD id) const
+    {
+        LVITEMW state = {};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(page_->List(), LVM_SETITEMSTATE, static_cast<WPARAM>(RowOf(id)), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+    }
+    bool IsHidden(const ProgramCopy& copy) const
+    {
+        return (GetFileAttributesA(copy.Path().c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0;
+    }
+
+    MessageRecorder recorder_;
+    PageHost host_;
+    std::unique_ptr<MemoryProtectionPage> page_;
+};
+
+}  // namespace
+
+// A refresh lists more than the monitor, whose next pass replaces it.
+TEST_F(MemoryPageTest, TheMonitorListsOnlyHiddenProgramsWithoutVersionNamedLikeSystemFiles)
+{
+    SystemFileName systemName("vardenix-system.exe");
+    struct Case {
+        const char* name;
+        DWORD attributes;
+        bool versioned;
+        const wchar_t* refresh;  // the label of a refresh; null: not listed
+        bool monitor;            // listed by the monitor ("Риск")
+    } cases[] = {
+        {"notepad.exe", FILE_ATTRIBUTE_HIDDEN, false, kRisk, true},
+        {"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true, kRisk, false},
+        {"vardenix-idle.exe", FILE_ATTRIBUTE_HIDDEN, false, kRisk, false},
+        {"notepad.exe", FILE_ATTRIBUTE_NORMAL, false, L"Подозрительные", false},
+        {"vardenix-system.exe", FILE_ATTRIBUTE_NORMAL, true, nullptr, false},
+        {"vardenix-idle.exe", FILE_ATTRIBUTE_NORMAL, false, nullptr, false},
+    };
+    std::vector<std::unique_ptr<ProgramCopy>> copies;
+    ProgramUnderTest processes[6];
+    for (size_t k = 0; k < 6; ++k) {
+        copies.push_back(std::make_unique<ProgramCopy>(cases[k].name, cases[k].attributes, cases[k].versioned));
+        StartIdleProcess(processes[k], copies[k]->Path());
+    }
+    auto expectRows = [&](bool monitor) {
+        for (size_t k = 0; k < 6; ++k) {
+            const wchar_t* label = monitor ? (cases[k].monitor ? kRisk : nullptr) : cases[k].refresh;
+            const int row = RowOf(processes[k].ProcessId());
+            ASSERT_EQ(row >= 0, label != nullptr) << copies[k]->Path();
+            if (label) {
+                EXPECT_EQ(page_->RowText(row, 0), Widen(cases[k].name));
+                EXPECT_EQ(page_->RowText(row, 1), label);
+                EXPECT_EQ(page_->RowText(row, 2), Widen(copies[k]->Path()));
+            }
+        }
+        EXPECT_EQ(page_->ItemText(IDC_MEMORY_STATUS), L"Ваш ПК подвержен риску!");
+    };
+
+    Open({0, 300});
+    WaitForFreshPass(*page_);
+    expectRows(true);
+    EXPECT_EQ(page_->RowCount(), 1) << "nothing else runs hidden";
+    page_->RefreshProcessList();
+    expectRows(false);
+    WaitForFreshPass(*page_);
+    expectRows(true);
+}
+
+TEST(MemoryMonitor, BringsTheMainWindowForwardWhenTheCountChangesToANumberOtherThanZero)
+{
+    MainWindow window(MonitorTiming{0, 250});
+    ASSERT_TRUE(window.CreateModeless(nullptr));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }));
+    MemoryProtectionPage& page = window.MemoryProtection();
+    // Came the window forward on the memory page? It then goes back to the tray.
+    auto cameForward = [&] {
+        WaitForFreshPass(page);
+        const bool forward = IsWindowVisible(window.Handle()) && window.IsPageShown(MainWindow::kMemoryPage);
+        window.ShowPage(MainWindow::kInfoPage);
+        window.Hide();
+        return forward;
+    };
+
+    EXPECT_FALSE(cameForward()) << "nothing at risk";
+    ProgramCopy first("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
+    ProgramCopy second("write.exe", FILE_ATTRIBUTE_HIDDEN);
+    ProgramUnderTest one, two;
+    StartIdleProcess(one, first.Path());
+    EXPECT_TRUE(cameForward()) << "0 to 1";
+    EXPECT_FALSE(cameForward()) << "1 stays 1";
+    StartIdleProcess(two, second.Path());
+    EXPECT_TRUE(cameForward()) << "1 to 2";
+    EXPECT_EQ(page.RowCount(), 2);
+    two.Kill();
+    EXPECT_TRUE(cameForward()) << "2 to 1";
+    one.Kill();
+    EXPECT_FALSE(cameForward()) << "1 to 0";
+    EXPECT_EQ(page.RowCount(), 0);
+    EXPECT_EQ(page.ItemText(IDC_MEMORY_STATUS), L"Угроз не обнаружено");
+}
+
+TEST_F(MemoryPageTest, DeleteWithoutASelectionOrCancelledChangesNothing)
+{
+    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
+    ProgramCopy suspicious("notepad.exe", FILE_ATTRIBUTE_NORMAL);
+    ProgramUnderTest process, late;
+    StartIdleProcess(process, disguised.Path());
+    Open();
+    page_->RefreshProcessList();
+    const int rows = page_->RowCount();
+    StartIdleProcess(late, suspicious.Path());  // a refresh would list it now
+
+    SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+    EXPECT_EQ(recorder_.Texts(), Texts{L"Пожалуйста, выберите файл"});
+    recorder_.Clear();
+    recorder_.SetAnswer(IDCANCEL);
+    Delete(process.ProcessId());
+    ASSERT_EQ(recorder_.Texts(), Texts{L"Удаление: notepad.exe?"});
+    EXPECT_TRUE(IsQuestion(recorder_.Calls()[0]));
+    EXPECT_TRUE(process.IsRunning());
+    EXPECT_TRUE(IsHidden(disguised));
+    EXPECT_EQ(page_->RowCount(), rows);
+    EXPECT_EQ(RowOf(late.ProcessId()), -1) << "not refreshed";
+    EXPECT_TRUE(ItemNames().empty());
+}
+
+TEST_F(MemoryPageTest, DeleteEndsTheProcessAndMovesItsFileIntoQuarantine)
+{
+    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    ProgramUnderTest process;
+    StartIdleProcess(process, disguised.Path());
+    Open();
+    page_->RefreshProcessList();
+    Delete(process.ProcessId());
+    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kWait, L"Удален"}));
+    EXPECT_FALSE(process.IsRunning());
+    EXPECT_FALSE(PathExists(disguised.Path()));
+    ASSERT_EQ(ItemNames(), std::vector<std::string>{"notepad.exe.vw"});
+    EXPECT_EQ(ReadWholeFile(ItemPath("notepad.exe.vw")), ItemBytes(disguised.Path(), disguised.Content()));
+    EXPECT_EQ(RowOf(process.ProcessId()), -1) << "refreshed";
+}
+
+TEST_F(MemoryPageTest, AProcessGoneBeforeTheAnswerIsAnErrorFollowedByARefresh)
+{
+    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
+    ProgramUnderTest process;
+    StartIdleProcess(process, disguised.Path());
+    Open();
+    page_->RefreshProcessList();
+    recorder_.SetAnswer([&](const MessageBoxCall& call) {
+        if (IsQuestion(call))
+            process.Kill();
+        return IDOK;
+    });
+    Delete(process.ProcessId());
+    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kDeleteError}));
+    EXPECT_TRUE(IsHidden(disguised));
+    EXPECT_TRUE(ItemNames().empty());
+    EXPECT_EQ(RowOf(process.ProcessId()), -1) << "refreshed";
+}
+
+// Rows past 256 keep their processes; and when the list is rebuilt while the
+// question shows, so that the chosen row number names another process or
+// none, the process the question named is the one ended.
+TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
+{
+    ProgramCopy shared("vardenix-many.exe", FILE_ATTRIBUTE_HIDDEN);
+    std::vector<std::unique_ptr<ProgramUnderTest>> processes;
+    std::vector<DWORD> started, listed;
+    for (int k = 0; k < 260; ++k) {
+        processes.push_back(std::make_unique<ProgramUnderTest>());
+        StartIdleProcess(*processes.back(), shared.Path());
+        started.push_back(processes.back()->ProcessId());
+    }
+    Open();
+    page_->RefreshProcessList();
+    // Wine's own services are listed too ("Подозрительные").
+    for (int row = 0; row < page_->RowCount(); ++row) {
+        EXPECT_EQ(page_->RowText(row, 2), Widen(page_->RowProcess(row)->path)) << row;
+        if (page_->RowProcess(row)->path == shared.Path())
+            listed.push_back(page_->RowProcess(row)->id);
+    }
+    ASSERT_EQ(listed.size(), started.size());
+    EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), started.begin()));
+    const DWORD chosen = listed.back(), ended = listed.front();
+    ASSERT_GE(RowOf(chosen), 259);
+
+    recorder_.SetAnswer([&](const MessageBoxCall& call) {
+        if (IsQuestion(call)) {
+            processes[std::find(started.begin(), started.end(), ended) - started.begin()]->Kill();
+            page_->RefreshProcessList();
+        }
+        return IDOK;
+    });
+    Delete(chosen);
+    // The file is still in use by the others: it stays, hidden as it was.
+    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: vardenix-many.exe?", kWait, kDeleteError}));
+    EXPECT_TRUE(IsHidden(shared));
+    for (size_t k = 0; k < processes.size(); ++k)
+        EXPECT_EQ(processes[k]->IsRunning(), started[k] != chosen && started[k] != ended) << started[k];
+}
