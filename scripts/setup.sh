@@ -10,6 +10,7 @@ packages=(
     wine wine64
     xvfb xauth imagemagick x11-utils fonts-dejavu-core fonts-dejavu-extra
     locales googletest
+    fp-utils libchm-bin
 )
 
 as_root() {
