@@ -363,6 +363,9 @@ LRESULT HyperLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         EndPaint(Handle(), &paint);
         return 0;
     }
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(wParam));
+        return 0;
     case WM_ERASEBKGND:
         // Paint fills the whole client area.
         return TRUE;
