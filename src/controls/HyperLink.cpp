@@ -79,7 +79,7 @@ void HyperLink::Release()
         SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(originalFont_), FALSE);
         KillTimer(Handle(), kHoverTimer);
     }
-    if (tooltip_ && IsWindow(tooltip_))
+    if (tooltip_)
         DestroyWindow(tooltip_);
     tooltip_ = nullptr;
     if (normalFont_)
@@ -403,6 +403,12 @@ LRESULT HyperLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_DESTROY:
         KillTimer(Handle(), kHoverTimer);
+        // The tooltip goes with its owner; forget the handle before the
+        // system can give it to another window.
+        if (tooltip_) {
+            DestroyWindow(tooltip_);
+            tooltip_ = nullptr;
+        }
         break;
     default:
         break;

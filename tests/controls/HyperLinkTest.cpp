@@ -11,6 +11,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
