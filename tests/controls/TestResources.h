@@ -19,7 +19,6 @@
 #define IDC_LINK_CENTRE 2102
 #define IDC_LINK_RIGHT 2103
 #define IDC_LINK_MIDDLE 2104
-#define IDC_LINK_EMPTY 2105
 
 // The number of the link cursor in winhlp32.exe: a copy of this test program
 // named so stands in for it.
