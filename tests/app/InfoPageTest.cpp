@@ -14,13 +14,6 @@
 
 namespace {
 
-bool Underlined(HWND control)
-{
-    LOGFONTW font = {};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
-    return font.lfUnderline != FALSE;
-}
-
 // The text of a tooltip's one tool.
 std::wstring TooltipText(HWND tooltip)
 {
@@ -103,7 +96,7 @@ TEST_F(InfoPageTest, EveryControlIsSetUpAsThePageWants)
     for (HyperLink* link : {&home, &email}) {
         EXPECT_EQ(TooltipText(link->Tooltip()), Widen(link->Url()));
         EXPECT_EQ(link->UnderlineMode(), HyperLink::UnderlineAlways);
-        EXPECT_TRUE(Underlined(link->Handle()));
+        EXPECT_TRUE(link->IsUnderlined());
     }
 
     EXPECT_EQ(page.ItemText(IDC_INFO_TEXT), LoadText(IDS_INFO_TEXT));
