@@ -48,6 +48,13 @@ for command in 1000 1001 1006 1010 1009 1007 1011; do
     import -window root "$shots/page-$page-$command.png"
     page=$((page + 1))
 done
+# The about box, which the main window runs for the system commands 0x10-0x1F.
+wine "$build/tests/vardenix-command.exe" 1000 show >/dev/null 2>&1
+wine "$build/tests/vardenix-command.exe" 16 syscommand >/dev/null 2>&1
+sleep 1
+import -window root "$shots/about.png"
+wine "$build/tests/vardenix-command.exe" 1 about >/dev/null 2>&1 || true
+sleep 1
 # The immunity page has no page button; then the tray's "Отключить Автозапуск
 # USB" with its first message (the demo drive's AUTORUN.INF).
 wine "$build/tests/vardenix-command.exe" page 1030 >/dev/null 2>&1

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth imagemagick x11-utils fonts-dejavu-core fonts-dejavu-extra
     locales googletest
     openssl
+    fp-utils libchm-bin
 )
 
 as_root() {

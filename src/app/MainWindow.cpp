@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AboutDialog.h"
 #include "app/AppMessages.h"
 #include "app/Help.h"
 #include "app/Settings.h"
@@ -346,7 +347,7 @@ bool MainWindow::OnSysCommand(WPARAM command, LPARAM)
 {
     if ((command & 0xFFF0) != 0x0010)
         return false;
-    Dialog about(IDD_ABOUT);
+    AboutDialog about;
     about.RunModal(Handle());
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ChildPage.h"
+#include "app/InfoPage.h"
 #include "controls/ImageButton.h"
 #include "framework/Dialog.h"
 #include "quarantine/QuarantinePage.h"
@@ -48,6 +49,7 @@ public:
     bool IsPageShown(int page) const;
     const ImageButton* PageButton(int page) const;
     Dialog* PageOf(int page);
+    InfoPage& Info() { return infoPage_; }
     UsbProtectionPage& UsbProtection() { return usbProtectionPage_; }
     UsbScanPage& UsbScan() { return usbScanPage_; }
     QuarantinePage& Quarantine() { return quarantinePage_; }
@@ -84,7 +86,7 @@ private:
     ImageButton* ButtonOf(int page);
 
     ImageButton buttons_[7];
-    ChildPage infoPage_{129};
+    InfoPage infoPage_;
     MemoryProtectionPage memoryPage_;
     QuarantinePage quarantinePage_;
     UsbScanPage usbScanPage_;

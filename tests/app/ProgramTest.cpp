@@ -3,6 +3,7 @@
 #include "support/ProgramUnderTest.h"
 #include "framework/Text.h"
 #include "support/RegistryValues.h"
+#include "support/ShellAssociation.h"
 #include "support/TestDrive.h"
 #include "support/UnixHost.h"
 
@@ -446,4 +447,44 @@ TEST_F(Program, BothUpdateCommandsStartTheUpdaterByItsQuotedPathAndEndTheProgram
                                              "\\Tollupd.exe\" Tollmark 5.1.0.15 http://www.vardenix.example/update/update.ini\n");
     }
     SetEnvironmentVariableA("VARDENIX_START_RECORD", nullptr);
+}
+
+TEST_F(Program, HelpFromAFolderWithBlanksOpensTheHelpFileByItsFullPath)
+{
+    // The program in a folder whose path holds blanks, with its help file;
+    // the shell hands ".chm" files to a recorder.
+    const std::string installed = folder / "Program Files\\Vardenix Test";
+    MakeFolder(folder / "Program Files");
+    MakeFolder(installed);
+    const std::string blankExe = installed + "\\vardenix.exe";
+    ASSERT_TRUE(CopyFileA(exe.c_str(), blankExe.c_str(), FALSE));
+    MakeFile(installed + "\\Tollmark.chm", "ITSF");
+    const std::string log = folder / "opened.txt";
+    ShellAssociation chm(".chm", RecordOpenCommand(log));
+
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(blankExe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    HWND infoPage = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (infoPage = PageWith(main, 1049, 1050)) != nullptr; }));
+    const std::vector<std::string> opened = {installed + "\\Tollmark.chm"};
+
+    // The help button of the information page.
+    PostMessageW(infoPage, WM_COMMAND, MAKEWPARAM(1005, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitFor([&] { return !RecordedLines(log).empty(); }));
+    EXPECT_EQ(RecordedLines(log), opened);
+
+    // F1 in the main window: the system turns the key into a help request.
+    DeleteFileA(log.c_str());
+    SendMessageW(main, 1025, 0, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+    keybd_event(VK_F1, 0, 0, 0);
+    keybd_event(VK_F1, 0, KEYEVENTF_KEYUP, 0);
+    ASSERT_TRUE(WaitFor([&] { return !RecordedLines(log).empty(); }));
+    EXPECT_EQ(RecordedLines(log), opened);
+    EXPECT_EQ(program.FindMessageBox(), nullptr) << "no \"Документ не найден\"";
+
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
 }

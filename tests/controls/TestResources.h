@@ -13,3 +13,13 @@
 #define IDB_BLUE 401
 #define IDI_GREEN 402
 #define IDC_TEST_CURSOR 403
+
+#define IDD_LINKS 301
+#define IDC_LINK_LEFT 2101
+#define IDC_LINK_CENTRE 2102
+#define IDC_LINK_RIGHT 2103
+#define IDC_LINK_MIDDLE 2104
+
+// The number of the link cursor in winhlp32.exe: a copy of this test program
+// named so stands in for it.
+#define IDC_WINHLP_LINK_CURSOR 106

@@ -6,6 +6,8 @@
 //   vardenix-command.exe page ID
 // restores the window and shows the page that holds control ID in the page
 // area, for a page no button shows (the immunity page: 1030).
+//   vardenix-command.exe ID syscommand   posts the system command ID (16: the about box)
+//   vardenix-command.exe ID about        presses button ID (1: OK) of the about box
 // Exit code 1 when no window is found.
 #include <windows.h>
 
@@ -41,6 +43,16 @@ int main(int argc, char** argv)
                 ShowWindow(child, SW_HIDE);
         }
         return 0;
+    }
+    const WPARAM id = static_cast<WPARAM>(std::atoi(argv[1]));
+    if (argc > 2 && std::strcmp(argv[2], "syscommand") == 0) {
+        // Posted: the about box runs modally inside the handling.
+        PostMessageW(main, WM_SYSCOMMAND, id, 0);
+        return 0;
+    }
+    if (argc > 2 && std::strcmp(argv[2], "about") == 0) {
+        const HWND about = FindWindowW(L"#32770", L"О программе");
+        return about && PostMessageW(about, WM_COMMAND, id, 0) ? 0 : 1;
     }
     if (argc > 2 && std::strcmp(argv[2], "show") == 0) {
         ShowWindow(main, SW_RESTORE);
