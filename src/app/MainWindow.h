@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "quarantine/QuarantinePage.h"
 #include "quarantine/UsbScanPage.h"
+#include "tools/SystemPage.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <windows.h>
@@ -44,6 +45,7 @@ public:
     UsbProtectionPage& UsbProtection() { return usbProtectionPage_; }
     UsbScanPage& UsbScan() { return usbScanPage_; }
     QuarantinePage& Quarantine() { return quarantinePage_; }
+    SystemPage& System() { return systemPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -79,7 +81,7 @@ private:
     QuarantinePage quarantinePage_;
     UsbScanPage usbScanPage_;
     UsbProtectionPage usbProtectionPage_;
-    ChildPage systemPage_{154};
+    SystemPage systemPage_;
     ChildPage immunityPage_{155};
     ChildPage startupPage_{159};
     bool pageShown_[9] = {};

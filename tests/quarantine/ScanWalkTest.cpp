@@ -1,5 +1,6 @@
 #include "quarantine/ScanWalk.h"
 #include "support/TestDrive.h"
+#include "support/UnixHost.h"
 
 #include <gtest/gtest.h>
 
@@ -27,56 +28,6 @@ std::vector<std::string> FindOrder(const std::string& folder)
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
-}
-
-using UnixFileName = char*(CDECL*)(const WCHAR*);
-
-std::string UnixPathOf(const std::string& windowsPath)
-{
-    auto convert = reinterpret_cast<UnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert)
-        return std::string();
-    std::wstring wide(windowsPath.begin(), windowsPath.end());
-    char* unixPath = convert(wide.c_str());
-    if (!unixPath)
-        return std::string();
-    std::string result = unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
-}
-
-// Starts a host program under Wine, which runs Unix executables directly.
-// The handle it gives back does not follow the Unix process, so callers wait
-// for the program's effect instead.
-bool RunUnix(const std::string& program, const std::string& arguments)
-{
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(("Z:" + program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return true;
-}
-
-// A Unix symbolic link made outside Wine: Wine 8 cannot make a junction or a
-// Windows symbolic link itself (CreateSymbolicLinkA reports success and makes
-// nothing; FSCTL_SET_REPARSE_POINT is not supported).
-bool MakeUnixLink(const std::string& target, const std::string& folder, const std::string& name)
-{
-    const std::string unixFolder = UnixPathOf(folder);
-    return !unixFolder.empty() && RunUnix("/bin/ln", "-s \"" + target + "\" \"" + unixFolder + "/" + name + "\"") &&
-           WaitFor([&] { return PathExists(folder + "\\" + name); }, 5000);
-}
-
-void RemoveUnixLink(const std::string& folder, const std::string& name)
-{
-    if (RunUnix("/bin/rm", "-f \"" + UnixPathOf(folder) + "/" + name + "\""))
-        WaitFor([&] { return !PathExists(folder + "\\" + name); }, 5000);
 }
 
 class ScanWalkTest : public ::testing::Test {

@@ -1,5 +1,7 @@
 #include "support/TestDrive.h"
 
+#include "support/UnixHost.h"
+
 #include <gtest/gtest.h>
 #include <dbt.h>
 #include <winioctl.h>
@@ -27,24 +29,6 @@ struct MountMgrUnixDrive {
     USHORT deviceOffset;
     USHORT labelOffset;
 };
-
-using WineGetUnixFileName = char*(CDECL*)(const WCHAR*);
-
-std::string UnixPathOf(const std::string& windowsPath)
-{
-    auto convert = reinterpret_cast<WineGetUnixFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert)
-        return std::string();
-    std::vector<WCHAR> wide(windowsPath.size() + 1);
-    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    char* unixPath = convert(wide.data());
-    if (!unixPath)
-        return std::string();
-    std::string result = unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
-}
 
 }  // namespace
 
