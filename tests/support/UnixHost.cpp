@@ -75,3 +75,40 @@ void RemoveUnixLink(const std::string& folder, const std::string& name)
     if (RunUnix("/bin/rm", "-f \"" + UnixPathOf(folder) + "/" + name + "\""))
         WaitFor([&] { return !PathExists(folder + "\\" + name); }, 5000);
 }
+
+bool RunsUnderWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+namespace {
+
+std::wstring EnvironmentText(const wchar_t* name)
+{
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0)
+        return std::wstring();
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, &value[0], size));
+    return value;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+bool TrashIsScratch()
+{
+    // Wine keeps the home folder as WINEHOMEDIR, in Windows form.
+    return RunsUnderWine() && EndsWith(EnvironmentText(L"XDG_DATA_HOME"), L"/vardenix-scratch-home/data") &&
+           EndsWith(EnvironmentText(L"WINEHOMEDIR"), L"vardenix-scratch-home");
+}
+
+std::wstring ScratchTrashFolder()
+{
+    const std::wstring data = EnvironmentText(L"XDG_DATA_HOME");
+    return WindowsPathOf(std::string(data.begin(), data.end()) + "/Trash");
+}

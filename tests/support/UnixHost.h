@@ -17,3 +17,15 @@ std::wstring WindowsPathOf(const std::string& unixPath);
 // appear.
 bool MakeUnixLink(const std::string& target, const std::string& folder, const std::string& name);
 void RemoveUnixLink(const std::string& folder, const std::string& name);
+
+// True in a Wine process.
+bool RunsUnderWine();
+
+// Wine's Recycle Bin is the trash of the Unix user: that of XDG_DATA_HOME, or
+// else of the home folder the process started with. True when both lie in a
+// scratch home named "vardenix-scratch-home" (the tests' CTest entry and the
+// cleanup benchmark set HOME to it and XDG_DATA_HOME to its "data" folder),
+// so that emptying the Recycle Bin cannot reach the real user's trash.
+bool TrashIsScratch();
+// The Windows path of that trash folder ("...\data\Trash").
+std::wstring ScratchTrashFolder();

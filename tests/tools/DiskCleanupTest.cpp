@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
-#include <wininet.h>
 
 #include <set>
 #include <string>
@@ -34,20 +33,6 @@ std::vector<Report> Clean(const std::string& folder)
 bool ExistsW(const std::wstring& path)
 {
     return GetFileAttributesW((L"\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A committed URL-cache entry with a local file and `headerSize` bytes of
-// header; its local file name.
-std::wstring CacheEntry(const std::wstring& url, size_t headerSize)
-{
-    wchar_t local[MAX_PATH] = {};
-    EXPECT_TRUE(CreateUrlCacheEntryW(url.c_str(), 0, L"html", local, 0));
-    MakeFile(Narrow(local), "cached");
-    std::wstring header(headerSize, L'h');
-    FILETIME never = {};
-    EXPECT_TRUE(CommitUrlCacheEntryW(url.c_str(), local, never, never, NORMAL_CACHE_ENTRY, &header[0],
-                                     static_cast<DWORD>(header.size()), nullptr, nullptr));
-    return local;
 }
 
 }  // namespace
@@ -85,26 +70,6 @@ TEST(DiskCleanup, DeletesEveryFileDepthFirstAndKeepsEveryFolder)
     for (const char* folder : {"A", "A\\deep", "B", "B\\deep"})
         EXPECT_TRUE(PathExists(temp / folder)) << folder;
     EXPECT_TRUE(Clean(temp.Path()).empty()) << "an empty tree reports nothing";
-}
-
-TEST(DiskCleanup, ALockedFileStaysAsItWasAndTheRestGoes)
-{
-    ScratchDir temp;
-    MakeFile(temp / "a.tmp");
-    MakeFile(temp / "locked.tmp", "in use", FILE_ATTRIBUTE_READONLY);
-    MakeFile(temp / "c.tmp");
-    const HANDLE hold =
-        CreateFileA((temp / "locked.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-    const std::vector<Report> reports = Clean(temp.Path());
-    CloseHandle(hold);
-
-    EXPECT_EQ(std::set<Report>(reports.begin(), reports.end()),
-              (std::set<Report>{{Widen(temp / "a.tmp"), IDS_DELETED},
-                                {Widen(temp / "locked.tmp"), IDS_DELETE_ERROR},
-                                {Widen(temp / "c.tmp"), IDS_DELETED}}));
-    EXPECT_EQ(ReadWholeFile(temp / "locked.tmp"), "in use");
-    EXPECT_TRUE(GetFileAttributesA((temp / "locked.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
 TEST(DiskCleanup, NothingOutsideTheFolderIsReachedThroughALink)
@@ -190,23 +155,4 @@ TEST(DiskCleanup, AFolderThatHoldsTheSystemOrIsADriveRootIsNeverEmptied)
 
     EXPECT_TRUE(Clean(std::wstring(L"T:\\")).empty());
     EXPECT_EQ(ReadWholeFile(drive / "keep.txt"), "keep");
-}
-
-TEST(DiskCleanup, PurgeUrlCacheDeletesEveryEntryAndListsItsFile)
-{
-    const std::wstring small = CacheEntry(L"http://vardenix.test/small.html", 0);
-    // Its entry does not fit the first 4096-byte buffer.
-    const std::wstring large = CacheEntry(L"http://vardenix.test/large.html", 6000);
-    std::vector<Report> reports;
-    PurgeUrlCache([&](const std::wstring& shown, UINT result) { reports.emplace_back(shown, result); });
-
-    const std::set<Report> listed(reports.begin(), reports.end());
-    EXPECT_TRUE(listed.count({small, IDS_URL_CACHE_DELETED}));
-    EXPECT_TRUE(listed.count({large, IDS_URL_CACHE_DELETED}));
-    for (const Report& report : reports)
-        EXPECT_EQ(report.second, static_cast<UINT>(IDS_URL_CACHE_DELETED));
-    DWORD size = 0;
-    EXPECT_FALSE(GetUrlCacheEntryInfoW(L"http://vardenix.test/large.html", nullptr, &size));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(ExistsW(small));
 }

@@ -105,27 +105,6 @@ private:
     HKEY key_ = nullptr;
 };
 
-std::wstring EnvironmentText(const wchar_t* name)
-{
-    wchar_t value[1024] = {};
-    GetEnvironmentVariableW(name, value, ARRAYSIZE(value));
-    return value;
-}
-
-bool EndsWith(const std::wstring& text, const std::wstring& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// Wine empties the trash of XDG_DATA_HOME, or else of the home folder that
-// the process started with (WINEHOMEDIR). Both must be the build tree's
-// scratch home, or a cleanup would empty the real user's trash.
-bool TrashIsScratch()
-{
-    return EndsWith(EnvironmentText(L"XDG_DATA_HOME"), L"/vardenix-scratch-home/data") &&
-           EndsWith(EnvironmentText(L"WINEHOMEDIR"), L"vardenix-scratch-home");
-}
-
 // A trashed file in the freedesktop.org layout: the file and its info.
 void Trash(const std::wstring& trash, const std::string& name)
 {
@@ -140,6 +119,9 @@ class SystemPageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A cleanup empties the Recycle Bin.
+        if (!RunsUnderWine())
+            GTEST_SKIP() << "the cleanup would empty this machine's Recycle Bin";
         ASSERT_TRUE(TrashIsScratch()) << "run through CTest, which sets HOME and XDG_DATA_HOME";
         ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
         page_.SetCleanupFolders({Widen(temp_.Path()) + L"\\"});
@@ -309,26 +291,30 @@ TEST_F(SystemPageTest, CancelStartsNothingAndLeavesTheList)
 
 TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
 {
-    MakeFolder(temp_ / "sub");
-    MakeFile(temp_ / "sub\\a.tmp");
-    MakeFile(temp_ / "locked.tmp");
-    const HANDLE hold =
-        CreateFileA((temp_ / "locked.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
     ScratchDir empty;
     ScratchDir recent;
     MakeFile(recent / "r.lnk");
-    page_.SetCleanupFolders({Widen(empty.Path()) + L"\\", Widen(recent.Path()) + L"\\", Widen(temp_.Path()) + L"\\"});
+    MakeFolder(temp_ / "sub");
+    MakeFile(temp_ / "sub\\a.tmp");
+    MakeFile(temp_ / "locked.tmp", "in use", FILE_ATTRIBUTE_READONLY);
+    const HANDLE hold =
+        CreateFileA((temp_ / "locked.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    page_.SetCleanupFolders({Widen(empty.Path()), Widen(recent.Path()) + L"\\", Widen(temp_.Path()) + L"\\"});
+    // An entry whose information does not fit the first 4096-byte buffer.
+    const wchar_t url[] = L"http://vardenix.test/page.html";
     wchar_t cached[MAX_PATH] = {};
-    ASSERT_TRUE(CreateUrlCacheEntryW(L"http://vardenix.test/page.html", 0, L"html", cached, 0));
+    ASSERT_TRUE(CreateUrlCacheEntryW(url, 0, L"html", cached, 0));
     MakeFile(Narrow(cached), "cached");
+    std::wstring header(6000, L'h');
     FILETIME never = {};
-    ASSERT_TRUE(CommitUrlCacheEntryW(L"http://vardenix.test/page.html", cached, never, never, NORMAL_CACHE_ENTRY,
-                                     nullptr, 0, nullptr, nullptr));
+    ASSERT_TRUE(CommitUrlCacheEntryW(url, cached, never, never, NORMAL_CACHE_ENTRY, &header[0],
+                                     static_cast<DWORD>(header.size()), nullptr, nullptr));
     // The trash Wine empties here, and the home folder's, which it does not use.
-    const std::string data = Narrow(EnvironmentText(L"XDG_DATA_HOME"));
-    Trash(WindowsPathOf(data + "/Trash"), "trashed.txt");
-    Trash(WindowsPathOf(data + "/../.local/share/Trash"), "other.txt");
+    const std::wstring trash = ScratchTrashFolder();
+    const std::wstring homeTrash = trash.substr(0, trash.rfind(L"\\data\\Trash")) + L"\\.local\\share\\Trash";
+    Trash(trash, "trashed.txt");
+    Trash(homeTrash, "other.txt");
 
     // Enabled at the question, and again by the time the end is told.
     recorder_.SetAnswer([&](const MessageBoxCall&) {
@@ -347,15 +333,21 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     const std::vector<std::wstring> states = Column(1);
     ASSERT_GE(content.size(), 4u);
     EXPECT_EQ(std::vector<std::wstring>(content.begin(), content.begin() + 3),
-              (std::vector<std::wstring>{Widen(recent / "r.lnk"), Widen(temp_ / "locked.tmp"), Widen(temp_ / "sub\\a.tmp")}));
+              (std::vector<std::wstring>{Widen(recent / "r.lnk"), Widen(temp_ / "locked.tmp"),
+                                         Widen(temp_ / "sub\\a.tmp")}));
     EXPECT_EQ(std::vector<std::wstring>(states.begin(), states.begin() + 3),
               (std::vector<std::wstring>{L"Удален", L"Ошибка удаления", L"Удален"}));
     for (size_t row = 3; row < content.size(); ++row)
         EXPECT_EQ(states[row], L"IE кеш Удален") << row;
     EXPECT_NE(std::find(content.begin() + 3, content.end(), cached), content.end());
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoW(url, nullptr, &size)) << "the cache entry is gone";
     EXPECT_TRUE(PathExists(temp_ / "sub"));
-    EXPECT_FALSE(PathExists(Narrow(WindowsPathOf(data + "/Trash/files/trashed.txt"))));
-    EXPECT_TRUE(PathExists(Narrow(WindowsPathOf(data + "/../.local/share/Trash/files/other.txt"))));
+    // The file that stayed, stayed as it was.
+    EXPECT_EQ(ReadWholeFile(temp_ / "locked.tmp"), "in use");
+    EXPECT_TRUE(GetFileAttributesA((temp_ / "locked.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(PathExists(Narrow(trash) + "\\files\\trashed.txt"));
+    EXPECT_TRUE(PathExists(Narrow(homeTrash) + "\\files\\other.txt"));
 }
 
 TEST_F(SystemPageTest, TheCleanupBringsTheMainWindowForwardOnTheSystemPage)
