@@ -20,7 +20,9 @@ printf '[autorun]\r\nopen=setup.exe\r\n' >"$drive/AUTORUN.INF"
 printf 'MZ' >"$drive/setup.exe"
 wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe")" >/dev/null 2>&1 || true
 
-wine "$build/src/app/vardenix.exe" </dev/null >/dev/null 2>&1 &
+# The Recycle Bin the disk cleanup would empty: not the user's own trash.
+mkdir -p "$shots/data"
+XDG_DATA_HOME=$shots/data wine "$build/src/app/vardenix.exe" </dev/null >/dev/null 2>&1 &
 sleep 4
 wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1
 sleep 2

@@ -3,9 +3,12 @@
 //   cleanup_bench [files, default 10000] [folders, default 500] [rounds, default 5]
 // Each round makes two copies of a temporary folder (`files` files spread over
 // `folders` folders, 50 at the top and the rest below them), then deletes one
-// copy with the bare walk and the other with the system page's whole cleanup
+// copy with the bare walk and another with the system page's whole cleanup
 // ("Очистка Диска" until the page is idle again, every row in its list), in
-// alternating order. The figures are the medians of the rounds.
+// alternating order. For comparison it also deletes a copy with the cleanup's
+// walk alone (DeleteFolderFiles, no rows) and one with a bare walk that sets
+// each file's attributes to normal first. The figures are the medians of the
+// rounds.
 //
 // The cleanup also empties the Recycle Bin, which under Wine is the trash of
 // the Unix user: run it with HOME set to a scratch home named
@@ -58,8 +61,10 @@ bool MakeTree(const std::wstring& root, int files, int folders)
     return true;
 }
 
-// What deleting the tree costs at the least: the same walk, no checks, no rows.
-int BareDelete(const std::wstring& root)
+// What deleting the tree costs at the least: the same walk, no checks, no
+// rows. With `normalFirst`, every file's attributes are set to normal before
+// its deletion, as a cleanup that ignores links would do.
+int BareDelete(const std::wstring& root, bool normalFirst = false)
 {
     std::vector<std::wstring> pending;
     std::wstring directory = root;
@@ -74,8 +79,12 @@ int BareDelete(const std::wstring& root)
                     continue;
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     pending.push_back(directory + L"\\" + name);
-                else if (DeleteFileW((directory + L"\\" + name).c_str()))
-                    ++deleted;
+                else {
+                    const std::wstring path = directory + L"\\" + name;
+                    if (normalFirst)
+                        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    deleted += DeleteFileW(path.c_str()) ? 1 : 0;
+                }
             } while (FindNextFileW(search, &found));
             FindClose(search);
         }
@@ -132,6 +141,7 @@ int main(int argc, char** argv)
     const std::wstring bareTree = folder + L"\\bare";
     const std::wstring cleanupTree = folder + L"\\cleanup";
     const std::wstring walkTree = folder + L"\\walk";
+    const std::wstring normalTree = folder + L"\\normal";
     PageHost host;
     SystemPage page;
     if (!page.CreateModeless(host.Handle())) {
@@ -141,13 +151,14 @@ int main(int argc, char** argv)
     page.SetCleanupFolders({cleanupTree + L"\\"});
 
     int status = 0;
-    std::vector<double> bare, cleanup, ratio, walk;
+    std::vector<double> bare, cleanup, ratio, walk, normal;
     for (int round = 0; round < rounds && status == 0; ++round) {
         RemoveTree(scratch.Path() + "\\bare");
         RemoveTree(scratch.Path() + "\\cleanup");
         RemoveTree(scratch.Path() + "\\walk");
+        RemoveTree(scratch.Path() + "\\normal");
         if (!MakeTree(bareTree, files, folders) || !MakeTree(cleanupTree, files, folders) ||
-            !MakeTree(walkTree, files, folders)) {
+            !MakeTree(walkTree, files, folders) || !MakeTree(normalTree, files, folders)) {
             std::fprintf(stderr, "cannot make the trees\n");
             status = 1;
             break;
@@ -168,6 +179,9 @@ int main(int argc, char** argv)
         int walked = 0;
         DeleteFolderFiles(walkTree, [&](const std::wstring&, UINT result) { walked += result == IDS_DELETED; });
         walk.push_back(Seconds() - start);
+        start = Seconds();
+        BareDelete(normalTree, true);
+        normal.push_back(Seconds() - start);
         int listed = 0;
         for (int row = 0; row < page.RowCount(); ++row)
             listed += page.RowText(row, 1) == L"Удален" ? 1 : 0;
@@ -179,12 +193,17 @@ int main(int argc, char** argv)
         bare.push_back(bareSeconds);
         cleanup.push_back(cleanupSeconds);
         ratio.push_back(cleanupSeconds / bareSeconds);
-        std::printf("round %d: bare delete %.3f s, cleanup %.3f s (%d rows), ratio %.2f; the cleanup's walk alone %.3f s\n",
-                    round + 1, bareSeconds, cleanupSeconds, page.RowCount(), ratio.back(), walk.back());
+        std::printf("round %d: bare delete %.3f s, cleanup %.3f s (%d rows), ratio %.2f; its walk without rows %.3f s; "
+                    "attributes then delete %.3f s\n",
+                    round + 1, bareSeconds, cleanupSeconds, page.RowCount(), ratio.back(), walk.back(), normal.back());
     }
-    if (status == 0)
+    if (status == 0) {
         std::printf("median of %d rounds, %d files in %d folders: bare delete %.3f s, cleanup %.3f s, ratio %.2f\n",
                     rounds, files, folders, Median(bare), Median(cleanup), Median(ratio));
+        std::printf("for comparison: the cleanup's walk without rows %.3f s (%.2fx), attributes then delete %.3f s "
+                    "(%.2fx)\n",
+                    Median(walk), Median(walk) / Median(bare), Median(normal), Median(normal) / Median(bare));
+    }
     page.Destroy();
     SetMessageBoxHook(nullptr);
     return status;
