@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 #include <wininet.h>
+#include <winternl.h>
 
 #include <cwchar>
 #include <utility>
@@ -83,21 +84,34 @@ std::wstring FinalPathOf(HANDLE file)
     return WithoutTrailingBackslash(std::move(path));
 }
 
-// The path of an open file from the root of its volume ("\dir\file") as the
-// system reached it, links on the way resolved; empty when it cannot tell.
-// Unlike the final path, Wine answers it at any length.
-std::wstring VolumePathOf(HANDLE file)
+// The name the system gives an open file: its whole path as the system
+// reached it, every link on the way resolved ("\\??\\C:\\dir\\file" under
+// Wine, "\\Device\\HarddiskVolume2\\dir\\file" on Windows), at any length.
+// Empty when the system cannot tell. Of the ways to ask, this one costs Wine
+// the least: a cleanup asks it for every file.
+std::wstring ObjectNameOf(HANDLE handle)
 {
-    std::vector<DWORD> buffer(256);  // DWORDs: FILE_NAME_INFO's alignment
+    using QueryObject = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    constexpr int kObjectNameInformation = 1;
+    static const auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    if (!query)
+        return std::wstring();
+    ULONG_PTR small[128];  // UNICODE_STRING's alignment; most names fit
+    std::vector<ULONG_PTR> large;
+    ULONG_PTR* buffer = small;
+    ULONG bytes = sizeof small;
     for (;;) {
-        auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-        const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(DWORD));
-        if (GetFileInformationByHandleEx(file, FileNameInfo, info, bytes))
-            return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
-        const size_t needed = sizeof(FILE_NAME_INFO) + info->FileNameLength;
-        if (GetLastError() != ERROR_MORE_DATA || needed <= bytes)
+        ULONG needed = 0;
+        if (query(handle, kObjectNameInformation, buffer, bytes, &needed) >= 0) {
+            const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+            return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
+        }
+        if (needed <= bytes)
             return std::wstring();
-        buffer.resize(needed / sizeof(DWORD) + 1);
+        large.resize(needed / sizeof(ULONG_PTR) + 1);
+        buffer = large.data();
+        bytes = static_cast<ULONG>(large.size() * sizeof(ULONG_PTR));
     }
 }
 
@@ -105,7 +119,7 @@ std::wstring VolumePathOf(HANDLE file)
 struct FolderPlace {
     std::wstring given;       // "\\?\" form, no trailing backslash
     std::wstring resolved;    // likewise, links resolved; empty when unknown
-    std::wstring fromVolume;  // VolumePathOf the folder, no trailing backslash
+    std::wstring objectName;  // ObjectNameOf the folder, no trailing backslash
     bool opened = false;
 };
 
@@ -121,8 +135,8 @@ FolderPlace PlaceOf(const std::wstring& folder)
     if (handle == INVALID_HANDLE_VALUE)
         return place;
     place.resolved = FinalPathOf(handle);
-    place.fromVolume = WithoutTrailingBackslash(VolumePathOf(handle));
-    place.opened = !place.fromVolume.empty();
+    place.objectName = WithoutTrailingBackslash(ObjectNameOf(handle));
+    place.opened = !place.objectName.empty();
     CloseHandle(handle);
     return place;
 }
@@ -185,20 +199,20 @@ bool SetAttributes(HANDLE file, DWORD attributes)
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != FALSE;
 }
 
-// Deletes the file at `path` ("\\?\" form), found with `attributes`, if it
-// lies at `fromVolume`. Opened with FILE_FLAG_OPEN_REPARSE_POINT, a symbolic
-// link is the link itself and is deleted as a file. Where the system follows
-// a link all the same (Wine does for a Unix symbolic link to a file, and
-// shows no reparse point), the file lies elsewhere and stays. Checking and
-// deleting through one handle leaves no moment for the path to be swapped.
-bool DeleteFileInPlace(const std::wstring& path, const std::wstring& fromVolume, DWORD attributes)
+// Deletes the file at `path` ("\\?\" form), found with `attributes`, if the
+// system names it `objectName`. Opened with FILE_FLAG_OPEN_REPARSE_POINT, a
+// symbolic link is the link itself and is deleted as a file. Where the system
+// follows a link all the same (Wine does for a Unix symbolic link to a file,
+// and shows no reparse point), the file lies elsewhere and stays. Checking
+// and deleting through one handle leaves no moment for the path to be swapped.
+bool DeleteFileInPlace(const std::wstring& path, const std::wstring& objectName, DWORD attributes)
 {
     const HANDLE file = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool deleted = false;
-    if (SameText(VolumePathOf(file), fromVolume)) {
+    if (SameText(ObjectNameOf(file), objectName)) {
         // Hidden and system files delete as they are; only read-only stops a deletion.
         const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
         if (readOnly)
@@ -259,26 +273,32 @@ void DeleteFolderFiles(const std::wstring& folder, const CleanupReport& report)
     // the one found last at the back. Only one search is open at a time.
     std::vector<std::wstring> pending;
     std::wstring relative;
+    std::wstring path;
+    std::wstring objectName;
+    std::wstring shown;
     for (;;) {
+        const std::wstring folderPath = root + L"\\" + relative;
+        const std::wstring folderObjectName = place.objectName + L"\\" + relative;
         WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileExW((root + L"\\" + relative + L"*").c_str(), FindExInfoBasic, &found,
+        const HANDLE search = FindFirstFileExW((folderPath + L"*").c_str(), FindExInfoBasic, &found,
                                                FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 if (IsDotEntry(found.cFileName))
                     continue;
-                const std::wstring name = relative + found.cFileName;
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                     // A junction or a symbolic link (Wine shows a Unix link to
                     // a folder as one) may lead anywhere, the user's documents
                     // included: it is neither walked nor removed.
                     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                        pending.push_back(name + L"\\");
+                        pending.push_back(relative + found.cFileName + L"\\");
                     continue;
                 }
-                const bool deleted =
-                    DeleteFileInPlace(root + L"\\" + name, place.fromVolume + L"\\" + name, found.dwFileAttributes);
-                report(shownRoot + name, deleted ? IDS_DELETED : IDS_DELETE_ERROR);
+                path.assign(folderPath).append(found.cFileName);
+                objectName.assign(folderObjectName).append(found.cFileName);
+                const bool deleted = DeleteFileInPlace(path, objectName, found.dwFileAttributes);
+                shown.assign(shownRoot).append(relative).append(found.cFileName);
+                report(shown, deleted ? IDS_DELETED : IDS_DELETE_ERROR);
             } while (FindNextFileW(search, &found));
             FindClose(search);
         }
