@@ -1,7 +1,5 @@
 #include "support/TestDrive.h"
 
-#include "support/UnixHost.h"
-
 #include <gtest/gtest.h>
 #include <dbt.h>
 #include <winioctl.h>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/ScratchDir.h"
+#include "support/UnixHost.h"
 
 #include <windows.h>
 

@@ -8,36 +8,19 @@
 
 namespace {
 
-using WineGetUnixFileName = char*(CDECL*)(const WCHAR*);
-using WineGetDosFileName = WCHAR*(CDECL*)(const char*);
+using WineUnixFileName = char*(CDECL*)(const WCHAR*);
+using WineDosFileName = WCHAR*(CDECL*)(const char*);
 
 FARPROC WineExport(const char* name)
 {
     return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
 }
 
-// Starts a host program under Wine, which runs Unix executables directly.
-// The handle it gives back does not follow the Unix process, so callers wait
-// for the program's effect instead.
-bool RunUnix(const std::string& program, const std::string& arguments)
-{
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(("Z:" + program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return true;
-}
-
 }  // namespace
 
 std::string UnixPathOf(const std::string& windowsPath)
 {
-    auto convert = reinterpret_cast<WineGetUnixFileName>(reinterpret_cast<void*>(WineExport("wine_get_unix_file_name")));
+    auto convert = reinterpret_cast<WineUnixFileName>(reinterpret_cast<void*>(WineExport("wine_get_unix_file_name")));
     if (!convert)
         return std::string();
     std::vector<WCHAR> wide(windowsPath.size() + 1);
@@ -50,18 +33,34 @@ std::string UnixPathOf(const std::string& windowsPath)
     return result;
 }
 
-std::wstring WindowsPathOf(const std::string& unixPath)
+std::string WindowsPathOf(const std::string& unixPath)
 {
-    auto convert = reinterpret_cast<WineGetDosFileName>(reinterpret_cast<void*>(WineExport("wine_get_dos_file_name")));
+    auto convert = reinterpret_cast<WineDosFileName>(reinterpret_cast<void*>(WineExport("wine_get_dos_file_name")));
     if (!convert)
-        return std::wstring();
-    WCHAR* windowsPath = convert(unixPath.c_str());
-    if (!windowsPath)
-        return std::wstring();
-    std::wstring result = windowsPath;
-    HeapFree(GetProcessHeap(), 0, windowsPath);
-    return result;
+        return unixPath;
+    WCHAR* dosPath = convert(unixPath.c_str());
+    if (!dosPath)
+        return std::string();
+    char narrow[1024] = {};
+    WideCharToMultiByte(CP_ACP, 0, dosPath, -1, narrow, sizeof narrow, nullptr, nullptr);
+    HeapFree(GetProcessHeap(), 0, dosPath);
+    return narrow;
 }
+
+bool RunUnix(const std::string& program, const std::string& arguments)
+{
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(WindowsPathOf(program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
 
 bool MakeUnixLink(const std::string& target, const std::string& folder, const std::string& name)
 {
@@ -83,17 +82,17 @@ bool RunsUnderWine()
 
 namespace {
 
-std::wstring EnvironmentText(const wchar_t* name)
+std::string EnvironmentText(const char* name)
 {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
     if (size == 0)
-        return std::wstring();
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, &value[0], size));
+        return std::string();
+    std::string value(size, '\0');
+    value.resize(GetEnvironmentVariableA(name, &value[0], size));
     return value;
 }
 
-bool EndsWith(const std::wstring& text, const std::wstring& end)
+bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
@@ -103,12 +102,11 @@ bool EndsWith(const std::wstring& text, const std::wstring& end)
 bool TrashIsScratch()
 {
     // Wine keeps the home folder as WINEHOMEDIR, in Windows form.
-    return RunsUnderWine() && EndsWith(EnvironmentText(L"XDG_DATA_HOME"), L"/vardenix-scratch-home/data") &&
-           EndsWith(EnvironmentText(L"WINEHOMEDIR"), L"vardenix-scratch-home");
+    return RunsUnderWine() && EndsWith(EnvironmentText("XDG_DATA_HOME"), "/vardenix-scratch-home/data") &&
+           EndsWith(EnvironmentText("WINEHOMEDIR"), "vardenix-scratch-home");
 }
 
-std::wstring ScratchTrashFolder()
+std::string ScratchTrashFolder()
 {
-    const std::wstring data = EnvironmentText(L"XDG_DATA_HOME");
-    return WindowsPathOf(std::string(data.begin(), data.end()) + "/Trash");
+    return WindowsPathOf(EnvironmentText("XDG_DATA_HOME") + "/Trash");
 }

@@ -106,12 +106,12 @@ private:
 };
 
 // A trashed file in the freedesktop.org layout: the file and its info.
-void Trash(const std::wstring& trash, const std::string& name)
+void Trash(const std::string& trash, const std::string& name)
 {
-    SHCreateDirectoryExW(nullptr, (trash + L"\\files").c_str(), nullptr);
-    SHCreateDirectoryExW(nullptr, (trash + L"\\info").c_str(), nullptr);
-    MakeFile(Narrow(trash) + "\\files\\" + name, "trashed");
-    MakeFile(Narrow(trash) + "\\info\\" + name + ".trashinfo",
+    SHCreateDirectoryExA(nullptr, (trash + "\\files").c_str(), nullptr);
+    SHCreateDirectoryExA(nullptr, (trash + "\\info").c_str(), nullptr);
+    MakeFile(trash + "\\files\\" + name, "trashed");
+    MakeFile(trash + "\\info\\" + name + ".trashinfo",
              "[Trash Info]\nPath=/tmp/" + name + "\nDeletionDate=2024-01-01T00:00:00\n");
 }
 
@@ -311,8 +311,8 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     ASSERT_TRUE(CommitUrlCacheEntryW(url, cached, never, never, NORMAL_CACHE_ENTRY, &header[0],
                                      static_cast<DWORD>(header.size()), nullptr, nullptr));
     // The trash Wine empties here, and the home folder's, which it does not use.
-    const std::wstring trash = ScratchTrashFolder();
-    const std::wstring homeTrash = trash.substr(0, trash.rfind(L"\\data\\Trash")) + L"\\.local\\share\\Trash";
+    const std::string trash = ScratchTrashFolder();
+    const std::string homeTrash = trash.substr(0, trash.rfind("\\data\\Trash")) + "\\.local\\share\\Trash";
     Trash(trash, "trashed.txt");
     Trash(homeTrash, "other.txt");
 
@@ -346,8 +346,8 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     // The file that stayed, stayed as it was.
     EXPECT_EQ(ReadWholeFile(temp_ / "locked.tmp"), "in use");
     EXPECT_TRUE(GetFileAttributesA((temp_ / "locked.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(PathExists(Narrow(trash) + "\\files\\trashed.txt"));
-    EXPECT_TRUE(PathExists(Narrow(homeTrash) + "\\files\\other.txt"));
+    EXPECT_FALSE(PathExists(trash + "\\files\\trashed.txt"));
+    EXPECT_TRUE(PathExists(homeTrash + "\\files\\other.txt"));
 }
 
 TEST_F(SystemPageTest, TheCleanupBringsTheMainWindowForwardOnTheSystemPage)
