@@ -85,8 +85,8 @@ std::wstring FinalPathOf(HANDLE file)
 }
 
 // The name the system gives an open file: its whole path as the system
-// reached it, every link on the way resolved ("\\??\\C:\\dir\\file" under
-// Wine, "\\Device\\HarddiskVolume2\\dir\\file" on Windows), at any length.
+// reached it, every link on the way resolved ("\??\C:\dir\file" under Wine,
+// "\Device\HarddiskVolume2\dir\file" on Windows), at any length.
 // Empty when the system cannot tell. Of the ways to ask, this one costs Wine
 // the least: a cleanup asks it for every file.
 std::wstring ObjectNameOf(HANDLE handle)
