@@ -37,9 +37,12 @@ printf 'holiday\r\n' >"$drive/Photos/beach.jpg"
 program=$build/src/app/vardenix.exe
 if [ -n "$headless" ]; then
     # Nobody is there to answer the first start's autorun question.
-    wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
+    wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /reg:64 /f >/dev/null 2>&1
 fi
-wine "$program" </dev/null >"$demo/vardenix.log" 2>&1 &
+# "Очистка Диска" empties the Recycle Bin, which under Wine is the Unix user's
+# trash (that of XDG_DATA_HOME when it is set): the demo's lies in build/.
+mkdir -p "$demo/data"
+XDG_DATA_HOME=$demo/data wine "$program" </dev/null >"$demo/vardenix.log" 2>&1 &
 pid=$!
 
 shot() { [ -n "$headless" ] && import -window root "$demo/$1.png" && echo "screenshot: $demo/$1.png"; return 0; }

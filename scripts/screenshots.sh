@@ -14,12 +14,12 @@ trap '"$root/scripts/wine-session.sh" stop "$session" || true' EXIT
 # shellcheck disable=SC1091
 . "$session/env"
 cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
-wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
+wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /reg:64 /f >/dev/null 2>&1
 # Startup entries for the startup page: a user's own, a 32-bit program's and a number.
 run='Software\Microsoft\Windows\CurrentVersion\Run'
 wine reg add "HKCU\\$run" /v Updater /t REG_SZ /d 'C:\users\Public\updater.exe /silent' /f >/dev/null 2>&1
 wine reg add "HKLM\\$run" /v Tray32 /t REG_SZ /d 'C:\Program Files (x86)\Tray\tray.exe' /reg:32 /f >/dev/null 2>&1
-wine reg add "HKLM\\$run" /v Delay /t REG_DWORD /d 30 /f >/dev/null 2>&1
+wine reg add "HKLM\\$run" /v Delay /t REG_DWORD /d 30 /reg:64 /f >/dev/null 2>&1
 
 drive=$shots/usb-drive
 rm -rf "$drive" && mkdir -p "$drive"
@@ -27,6 +27,8 @@ printf '[autorun]\r\nopen=setup.exe\r\n' >"$drive/AUTORUN.INF"
 printf 'MZ' >"$drive/setup.exe"
 wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe")" >/dev/null 2>&1 || true
 
+# The Recycle Bin the disk cleanup would empty: not the user's own trash.
+mkdir -p "$shots/data"
 # A hidden program under a system program's name, for the memory page's monitor.
 disguised=$shots/disguised
 rm -rf "$disguised" && mkdir -p "$disguised"
@@ -37,7 +39,7 @@ wine "$disguised/notepad.exe" </dev/null >/dev/null 2>&1 &
 # folder beside the program.
 rm -rf "$shots/quarantine"
 cp "$build/src/app/vardenix.exe" "$shots/vardenix.exe"
-wine "$shots/vardenix.exe" </dev/null >/dev/null 2>&1 &
+XDG_DATA_HOME=$shots/data wine "$shots/vardenix.exe" </dev/null >/dev/null 2>&1 &
 sleep 4
 wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1
 sleep 2

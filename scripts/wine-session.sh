@@ -102,7 +102,12 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
 "Version"="win98"
 REG
-    wine regedit /S 'C:\session.reg' </dev/null >/dev/null 2>&1
+    # Into both registry views: with 32-bit Wine installed, "wine regedit"
+    # is the 32-bit editor, whose HKLM\Software lands in WOW6432Node, where
+    # the 64-bit mount manager and crash handler never look.
+    for view in 64 32; do
+        wine reg import 'C:\session.reg' /reg:$view </dev/null >/dev/null 2>&1
+    done
     rm -f "$prefix/drive_c/session.reg"
 
     # The desktop setting takes effect for an explorer started after it: start

@@ -8,6 +8,7 @@
 #include "quarantine/UsbScanPage.h"
 #include "tools/MemoryProtectionPage.h"
 #include "tools/StartupManagerPage.h"
+#include "tools/SystemPage.h"
 #include "usb/ImmunityPage.h"
 #include "usb/UsbProtectionPage.h"
 
@@ -56,6 +57,7 @@ public:
     StartupManagerPage& Startup() { return startupPage_; }
     ImmunityPage& Immunity() { return immunityPage_; }
     MemoryProtectionPage& MemoryProtection() { return memoryPage_; }
+    SystemPage& System() { return systemPage_; }
 
 protected:
     bool OnInitDialog() override;
@@ -91,7 +93,7 @@ private:
     QuarantinePage quarantinePage_;
     UsbScanPage usbScanPage_;
     UsbProtectionPage usbProtectionPage_;
-    ChildPage systemPage_{154};
+    SystemPage systemPage_;
     ImmunityPage immunityPage_;
     StartupManagerPage startupPage_;
     bool pageShown_[9] = {};

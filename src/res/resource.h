@@ -252,6 +252,7 @@
 #define IDS_REPAIR_INTERNET_EXPLORER 205
 #define IDS_REPAIR_NOTEPAD          206
 #define IDS_REPAIR_LAST             206
+#define IDS_REGISTRY_ACCESS_FAILED  360  // the Explorer policies key does not open
 
 // Strings: quarantine page.
 #define IDS_COL_ORIGIN              209

@@ -30,22 +30,6 @@ std::vector<std::string> FindOrder(const std::string& folder)
     return names;
 }
 
-// A Unix symbolic link made outside Wine: Wine 8 cannot make a junction or a
-// Windows symbolic link itself (CreateSymbolicLinkA reports success and makes
-// nothing; FSCTL_SET_REPARSE_POINT is not supported).
-bool MakeUnixLink(const std::string& target, const std::string& folder, const std::string& name)
-{
-    const std::string unixFolder = UnixPathOf(folder);
-    return !unixFolder.empty() && RunUnix("/bin/ln", "-s \"" + target + "\" \"" + unixFolder + "/" + name + "\"") &&
-           WaitFor([&] { return PathExists(folder + "\\" + name); }, 5000);
-}
-
-void RemoveUnixLink(const std::string& folder, const std::string& name)
-{
-    if (RunUnix("/bin/rm", "-f \"" + UnixPathOf(folder) + "/" + name + "\""))
-        WaitFor([&] { return !PathExists(folder + "\\" + name); }, 5000);
-}
-
 class ScanWalkTest : public ::testing::Test {
 protected:
     std::vector<std::string> Walk(const std::string& root)

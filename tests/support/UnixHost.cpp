@@ -1,5 +1,7 @@
 #include "support/UnixHost.h"
 
+#include "support/TestDrive.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -59,3 +61,52 @@ bool RunUnix(const std::string& program, const std::string& arguments)
     return true;
 }
 
+
+bool MakeUnixLink(const std::string& target, const std::string& folder, const std::string& name)
+{
+    const std::string unixFolder = UnixPathOf(folder);
+    return !unixFolder.empty() && RunUnix("/bin/ln", "-s \"" + target + "\" \"" + unixFolder + "/" + name + "\"") &&
+           WaitFor([&] { return PathExists(folder + "\\" + name); }, 5000);
+}
+
+void RemoveUnixLink(const std::string& folder, const std::string& name)
+{
+    if (RunUnix("/bin/rm", "-f \"" + UnixPathOf(folder) + "/" + name + "\""))
+        WaitFor([&] { return !PathExists(folder + "\\" + name); }, 5000);
+}
+
+bool RunsUnderWine()
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+namespace {
+
+std::string EnvironmentText(const char* name)
+{
+    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size == 0)
+        return std::string();
+    std::string value(size, '\0');
+    value.resize(GetEnvironmentVariableA(name, &value[0], size));
+    return value;
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+bool TrashIsScratch()
+{
+    // Wine keeps the home folder as WINEHOMEDIR, in Windows form.
+    return RunsUnderWine() && EndsWith(EnvironmentText("XDG_DATA_HOME"), "/vardenix-scratch-home/data") &&
+           EndsWith(EnvironmentText("WINEHOMEDIR"), "vardenix-scratch-home");
+}
+
+std::string ScratchTrashFolder()
+{
+    return WindowsPathOf(EnvironmentText("XDG_DATA_HOME") + "/Trash");
+}

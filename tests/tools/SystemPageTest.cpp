@@ -1,0 +1,365 @@
+#include "app/MainWindow.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+#include "support/MessageRecorder.h"
+#include "support/PageHost.h"
+#include "support/TestDrive.h"
+#include "support/UnixHost.h"
+#include "tools/RegistryRepair.h"
+#include "tools/SystemPage.h"
+
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr char kPolicies[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+constexpr char kSystemPolicies[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+constexpr char kShowAll[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\Hidden\\SHOWALL";
+constexpr char kHiddenFileExt[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\HiddenFileExt";
+constexpr char kBrowser[] = "Software\\Microsoft\\Internet Explorer\\Main";
+constexpr char kTextFileCommand[] = "SOFTWARE\\CLASSES\\txtfile\\shell\\open\\command";
+const wchar_t kRepairQuestion[] = L"Вы хотите очистить реестр?";
+const wchar_t kCleanupQuestion[] = L"Вы хотите очистить системный диск?\r\nПожалуйста, подождите!";
+const wchar_t kCleanupDone[] = L"Очистка завершена";
+const wchar_t kAccessFailed[] =
+    L"Tollmark failed in accessing the registry.\r\nPlease check if the current user has right to access the registry.";
+
+bool KeyExists(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A value's type and bytes; REG_NONE when it is not there.
+std::pair<DWORD, std::string> ValueOf(HKEY root, const char* path, const char* name)
+{
+    char data[512];
+    DWORD type = REG_NONE;
+    DWORD size = sizeof data;
+    if (RegGetValueA(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+        return {REG_NONE, std::string()};
+    return {type, std::string(data, size)};
+}
+
+std::pair<DWORD, std::string> Number(DWORD value)
+{
+    return {REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)};
+}
+
+// A text as the repair stores it: zero bytes after it up to `length`.
+std::pair<DWORD, std::string> Padded(DWORD type, const std::string& text, size_t length)
+{
+    return {type, text + std::string(length - text.size(), '\0')};
+}
+
+// A key a test needs: made when missing, and removed again if the test made it.
+class TestKey {
+public:
+    TestKey(const TestKey&) = delete;
+    TestKey& operator=(const TestKey&) = delete;
+    TestKey(HKEY root, const char* path) : root_(root), path_(path), made_(!KeyExists(root, path))
+    {
+        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr), ERROR_SUCCESS);
+    }
+    ~TestKey()
+    {
+        RegCloseKey(key_);
+        if (made_)
+            RegDeleteTreeA(root_, path_);
+    }
+    void Set(const char* name, DWORD value)
+    {
+        RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    // Lets everyone only read the key, as a user without rights sees it.
+    void SetReadOnly(bool readOnly)
+    {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            readOnly ? "D:P(A;;KR;;;WD)" : "D:P(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+        HKEY dacl;
+        ASSERT_EQ(RegOpenKeyExA(root_, path_, 0, WRITE_DAC, &dacl), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetKeySecurity(dacl, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+        RegCloseKey(dacl);
+        LocalFree(descriptor);
+    }
+
+private:
+    HKEY root_;
+    const char* path_;
+    bool made_;
+    HKEY key_ = nullptr;
+};
+
+// A trashed file in the freedesktop.org layout: the file and its info.
+void Trash(const std::string& trash, const std::string& name)
+{
+    SHCreateDirectoryExA(nullptr, (trash + "\\files").c_str(), nullptr);
+    SHCreateDirectoryExA(nullptr, (trash + "\\info").c_str(), nullptr);
+    MakeFile(trash + "\\files\\" + name, "trashed");
+    MakeFile(trash + "\\info\\" + name + ".trashinfo",
+             "[Trash Info]\nPath=/tmp/" + name + "\nDeletionDate=2024-01-01T00:00:00\n");
+}
+
+class SystemPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A cleanup empties the Recycle Bin.
+        if (!RunsUnderWine())
+            GTEST_SKIP() << "the cleanup would empty this machine's Recycle Bin";
+        ASSERT_TRUE(TrashIsScratch()) << "run through CTest, which sets HOME and XDG_DATA_HOME";
+        ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
+        page_.SetCleanupFolders({Widen(temp_.Path()) + L"\\"});
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000)) << "a worker still runs";
+        page_.Destroy();
+    }
+
+    void Click(int id) const
+    {
+        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page_.Item(id)));
+    }
+    void Run(int id)
+    {
+        Click(id);
+        ASSERT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000));
+    }
+    std::vector<std::wstring> Column(int column) const
+    {
+        std::vector<std::wstring> texts;
+        for (int row = 0; row < page_.RowCount(); ++row)
+            texts.push_back(page_.RowText(row, column));
+        return texts;
+    }
+    // Enabled state of the registry and the disk button; any thread.
+    std::pair<bool, bool> Buttons() const
+    {
+        return {IsWindowEnabled(page_.Item(IDC_FIRST_BUTTON)) != FALSE,
+                IsWindowEnabled(page_.Item(IDC_SECOND_BUTTON)) != FALSE};
+    }
+
+    MessageRecorder recorder_;
+    ScratchDir temp_;
+    PageHost host_;
+    SystemPage page_;
+};
+
+const std::pair<bool, bool> kEnabled = {true, true};
+const std::pair<bool, bool> kDisabled = {false, false};
+
+}  // namespace
+
+TEST_F(SystemPageTest, RepairOnAMachineWithoutPoliciesListsAll31RowsAndMakesNoKey)
+{
+    TestKey policies(HKEY_CURRENT_USER, kPolicies);
+    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kSystemPolicies));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShowAll));
+    Run(IDC_FIRST_BUTTON);
+
+    EXPECT_EQ(recorder_.Texts(), std::vector<std::wstring>{kRepairQuestion});
+    EXPECT_EQ(recorder_.Calls()[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL));
+    std::vector<std::wstring> labels;
+    for (UINT id = IDS_REPAIR_FIRST; id <= IDS_REPAIR_LAST; ++id)
+        labels.push_back(LoadText(id));
+    labels.insert(labels.end() - 1, LoadText(IDS_REPAIR_INTERNET_EXPLORER));
+    EXPECT_EQ(Column(1), labels);
+    std::vector<std::wstring> locations(25, L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer");
+    for (const wchar_t* location :
+         {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+          L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\Hidden\\SHOWALL",
+          L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\Hidden\\HiddenFileExt",
+          L"HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\",
+          L"HKEY_LOCAL_MACHINE\\Microsoft\\Internet Explorer\\",
+          L"HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\txtfile\\shell\\open\\command"})
+        locations.push_back(location);
+    EXPECT_EQ(Column(0), locations);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSystemPolicies)) << "keys are opened, never made";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShowAll));
+    EXPECT_EQ(Buttons(), kEnabled);
+}
+
+TEST_F(SystemPageTest, RepairDeletesThePoliciesAndWritesTheDefaults)
+{
+    TestKey policies(HKEY_CURRENT_USER, kPolicies);
+    const char* const deleted[] = {"NoFolderOptions", "NoLogOff", "StartMenuLogOff", "NoActiveDesktopChanges",
+                                   "NoPrinterTabs", "RestrictRun"};
+    for (const char* name : deleted)
+        policies.Set(name, 1);
+    policies.Set("NoDriveTypeAutoRun", 0xFF);
+    policies.Set("SomeOtherPolicy", 1);
+    TestKey system(HKEY_CURRENT_USER, kSystemPolicies);
+    system.Set("DisableRegistryTools", 1);
+    TestKey showAll(HKEY_LOCAL_MACHINE, kShowAll);
+    showAll.Set("CheckedValue", 0);
+    TestKey extensions(HKEY_LOCAL_MACHINE, kHiddenFileExt);
+    TestKey userBrowser(HKEY_CURRENT_USER, kBrowser);
+    for (const char* name : {"Settings", "Links", "SecAddSites"})
+        userBrowser.Set(name, 1);
+    TestKey machineBrowser(HKEY_LOCAL_MACHINE, kBrowser);
+    TestKey notepad(HKEY_LOCAL_MACHINE, kTextFileCommand);
+    Run(IDC_FIRST_BUTTON);
+
+    for (const char* name : deleted)
+        EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kPolicies, name).first, static_cast<DWORD>(REG_NONE)) << name;
+    EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kPolicies, "NoDriveTypeAutoRun"), Number(0x95));
+    EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kPolicies, "SomeOtherPolicy"), Number(1));
+    EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kSystemPolicies, "DisableRegistryTools"), Number(0));
+    EXPECT_EQ(ValueOf(HKEY_LOCAL_MACHINE, kShowAll, "CheckedValue"), Number(1));
+    EXPECT_EQ(ValueOf(HKEY_LOCAL_MACHINE, kHiddenFileExt, "CheckedValue"), Number(1));
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        EXPECT_EQ(ValueOf(root, kBrowser, "Start Page"), Padded(REG_SZ, kRepairHomePage, 50));
+        EXPECT_EQ(ValueOf(root, kBrowser, "default_page_url"), Padded(REG_SZ, kRepairHomePage, 50));
+        EXPECT_EQ(ValueOf(root, kBrowser, "Search Page"), Padded(REG_SZ, kRepairSearchPage, 100));
+        EXPECT_EQ(ValueOf(root, kBrowser, "Window Title"), Padded(REG_SZ, "Microsoft Internet Explorer", 50));
+    }
+    for (const char* name : {"Settings", "Links", "SecAddSites"})
+        EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kBrowser, name).first, static_cast<DWORD>(REG_NONE)) << name;
+    EXPECT_EQ(ValueOf(HKEY_LOCAL_MACHINE, kTextFileCommand, nullptr),
+              Padded(REG_EXPAND_SZ, "%SystemRoot%\\system32\\NOTEPAD.EXE %1", 50));
+    EXPECT_EQ(page_.RowCount(), 31);
+}
+
+TEST_F(SystemPageTest, AnExplorerPoliciesKeyThatDoesNotOpenStopsTheRepairWithNoRows)
+{
+    std::vector<std::pair<bool, bool>> buttonsAtMessage;
+    recorder_.SetAnswer([&](const MessageBoxCall&) {
+        buttonsAtMessage.push_back(Buttons());
+        return IDOK;
+    });
+    for (const bool keyExists : {false, true}) {
+        SCOPED_TRACE(keyExists ? "read-only key" : "no key");
+        {
+            TestKey policies(HKEY_CURRENT_USER, kPolicies);
+            Run(IDC_FIRST_BUTTON);
+            ASSERT_EQ(page_.RowCount(), 31);
+        }
+        RegDeleteTreeA(HKEY_CURRENT_USER, kPolicies);
+        std::optional<TestKey> policies;
+        if (keyExists) {
+            policies.emplace(HKEY_CURRENT_USER, kPolicies);
+            policies->SetReadOnly(true);
+        }
+        recorder_.Clear();
+        buttonsAtMessage.clear();
+        Run(IDC_FIRST_BUTTON);
+        EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kRepairQuestion, kAccessFailed}));
+        EXPECT_EQ(buttonsAtMessage, (std::vector<std::pair<bool, bool>>{kEnabled, kDisabled}));
+        EXPECT_EQ(page_.RowCount(), 0);
+        EXPECT_EQ(Buttons(), kEnabled);
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, kPolicies), keyExists) << "the key is never made";
+        if (keyExists)
+            policies->SetReadOnly(false);
+    }
+}
+
+TEST_F(SystemPageTest, CancelStartsNothingAndLeavesTheList)
+{
+    MakeFile(temp_ / "a.tmp");
+    Run(IDC_SECOND_BUTTON);
+    MakeFile(temp_ / "b.tmp");
+    recorder_.Clear();
+    recorder_.SetAnswer(IDCANCEL);
+    for (const int button : {IDC_FIRST_BUTTON, IDC_SECOND_BUTTON}) {
+        const std::vector<std::wstring> rows = Column(0);
+        Click(button);
+        EXPECT_FALSE(page_.IsBusy());
+        // Time for a worker that should not have started to show itself.
+        WaitFor([] { return false; }, 200);
+        EXPECT_EQ(Column(0), rows);
+        EXPECT_EQ(Buttons(), kEnabled);
+    }
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kRepairQuestion, kCleanupQuestion}));
+    EXPECT_TRUE(PathExists(temp_ / "b.tmp"));
+}
+
+TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
+{
+    ScratchDir empty;
+    ScratchDir recent;
+    MakeFile(recent / "r.lnk");
+    MakeFolder(temp_ / "sub");
+    MakeFile(temp_ / "sub\\a.tmp");
+    MakeFile(temp_ / "locked.tmp", "in use", FILE_ATTRIBUTE_READONLY);
+    const HANDLE hold =
+        CreateFileA((temp_ / "locked.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    page_.SetCleanupFolders({Widen(empty.Path()), Widen(recent.Path()) + L"\\", Widen(temp_.Path()) + L"\\"});
+    // An entry whose information does not fit the first 4096-byte buffer.
+    const wchar_t url[] = L"http://vardenix.test/page.html";
+    wchar_t cached[MAX_PATH] = {};
+    ASSERT_TRUE(CreateUrlCacheEntryW(url, 0, L"html", cached, 0));
+    MakeFile(Narrow(cached), "cached");
+    std::wstring header(6000, L'h');
+    FILETIME never = {};
+    ASSERT_TRUE(CommitUrlCacheEntryW(url, cached, never, never, NORMAL_CACHE_ENTRY, &header[0],
+                                     static_cast<DWORD>(header.size()), nullptr, nullptr));
+    // The trash Wine empties here, and the home folder's, which it does not use.
+    const std::string trash = ScratchTrashFolder();
+    const std::string homeTrash = trash.substr(0, trash.rfind("\\data\\Trash")) + "\\.local\\share\\Trash";
+    Trash(trash, "trashed.txt");
+    Trash(homeTrash, "other.txt");
+
+    // Enabled at the question, and again by the time the end is told.
+    recorder_.SetAnswer([&](const MessageBoxCall&) {
+        EXPECT_EQ(Buttons(), kEnabled);
+        return IDOK;
+    });
+    Click(IDC_SECOND_BUTTON);
+    EXPECT_EQ(Buttons(), kDisabled);
+    Click(IDC_FIRST_BUTTON);
+    EXPECT_EQ(recorder_.Count(), 1u) << "no repair while the cleanup runs";
+    ASSERT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000));
+    CloseHandle(hold);
+
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kCleanupQuestion, kCleanupDone}));
+    const std::vector<std::wstring> content = Column(0);
+    const std::vector<std::wstring> states = Column(1);
+    ASSERT_GE(content.size(), 4u);
+    EXPECT_EQ(std::vector<std::wstring>(content.begin(), content.begin() + 3),
+              (std::vector<std::wstring>{Widen(recent / "r.lnk"), Widen(temp_ / "locked.tmp"),
+                                         Widen(temp_ / "sub\\a.tmp")}));
+    EXPECT_EQ(std::vector<std::wstring>(states.begin(), states.begin() + 3),
+              (std::vector<std::wstring>{L"Удален", L"Ошибка удаления", L"Удален"}));
+    for (size_t row = 3; row < content.size(); ++row)
+        EXPECT_EQ(states[row], L"IE кеш Удален") << row;
+    EXPECT_NE(std::find(content.begin() + 3, content.end(), cached), content.end());
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoW(url, nullptr, &size)) << "the cache entry is gone";
+    EXPECT_TRUE(PathExists(temp_ / "sub"));
+    // The file that stayed, stayed as it was.
+    EXPECT_EQ(ReadWholeFile(temp_ / "locked.tmp"), "in use");
+    EXPECT_TRUE(GetFileAttributesA((temp_ / "locked.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(PathExists(trash + "\\files\\trashed.txt"));
+    EXPECT_TRUE(PathExists(homeTrash + "\\files\\other.txt"));
+}
+
+TEST_F(SystemPageTest, TheCleanupBringsTheMainWindowForwardOnTheSystemPage)
+{
+    MainWindow window;
+    ASSERT_TRUE(window.CreateModeless(nullptr));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }, 5000));
+    ASSERT_TRUE(window.IsPageShown(MainWindow::kInfoPage));
+    window.System().SetCleanupFolders({Widen(temp_.Path()) + L"\\"});
+    SendMessageW(window.System().Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitFor([&] { return !window.System().IsBusy(); }, 60000));
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_TRUE(window.IsPageShown(MainWindow::kSystemPage));
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kCleanupQuestion, kCleanupDone}));
+}
