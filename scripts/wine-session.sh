@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Starts or stops the Wine session that the tests run in:
-#   wine-session.sh start DIR [BUILD]   a fresh prefix in DIR/prefix, an Xvfb
-#                                       display and one persistent wineserver
-#                                       for the whole run
-#   wine-session.sh stop DIR            ends the wineserver and the display
+#   wine-session.sh start DIR [BUILD [DESKTOP]]
+#                             a fresh prefix in DIR/prefix, an Xvfb display
+#                             and one persistent wineserver for the whole run;
+#                             DESKTOP "none" leaves out the virtual desktop
+#   wine-session.sh stop DIR  ends the wineserver and the display
 # DIR/env is written on start; scripts/wine-run.sh reads it.
 #
 # The prefix has exactly two drives: C: (the prefix's own drive_c) and Z:, a
@@ -83,12 +84,6 @@ REGEDIT4
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
 "z:"="network"
 
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="shell"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"shell"="1024x768"
-
 ; A crashing test program ends at once instead of waiting in the debugger.
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
 "Debugger"=-
@@ -101,7 +96,24 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
 "Version"="win98"
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\safe_removal_win9x_tests.exe]
+"Version"="win98"
 REG
+    # Every program of the prefix shares one virtual desktop with a taskbar and
+    # a notification area, unless told otherwise: the desktop is a window of
+    # Wine's explorer.exe, and a process whose windows live in it fails on its
+    # next window call once that explorer.exe has ended. Safe removal ends it.
+    if [ "${4:-shell}" != none ]; then
+        cat >>"$prefix/drive_c/session.reg" <<'REG'
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="shell"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"shell"="1024x768"
+REG
+    fi
     # Into both registry views: with 32-bit Wine installed, "wine regedit"
     # is the 32-bit editor, whose HKLM\Software lands in WOW6432Node, where
     # the 64-bit mount manager and crash handler never look.

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "usb/AutorunSwitch.h"
 #include "usb/Immunity.h"
+#include "usb/SafeRemoval.h"
 
 namespace {
 
@@ -28,7 +29,6 @@ bool ImmunityPage::OnInitDialog()
 {
     AttachButton(immuniseButton_, Handle(), IDC_IMMUNISE, IDB_IMMUNISE, IDS_TIP_IMMUNISE);
     AttachButton(cancelImmunityButton_, Handle(), IDC_CANCEL_IMMUNITY, IDB_CANCEL_IMMUNITY, IDS_TIP_CANCEL_IMMUNITY);
-    // Safe removal (1002) is set up here; its command is not handled yet.
     AttachButton(safeRemovalButton_, Handle(), IDC_FIRST_BUTTON, IDB_SAFE_REMOVAL, IDS_TIP_SAFE_REMOVAL);
     SetItemText(IDC_IMMUNITY_TEXT, LoadText(IDS_IMMUNITY_HELP));
     SetItemText(IDC_SAFE_REMOVAL_TEXT, LoadText(IDS_SAFE_REMOVAL_HELP));
@@ -43,6 +43,13 @@ bool ImmunityPage::OnCommand(WORD id, WORD, HWND)
         return true;
     case IDC_CANCEL_IMMUNITY:
         RemoveAllImmunity();
+        return true;
+    case IDC_FIRST_BUTTON:
+        if (!running_) {
+            running_ = true;
+            SafeRemoveUsbDrives(Handle());
+            running_ = false;
+        }
         return true;
     default:
         return false;

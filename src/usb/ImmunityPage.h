@@ -4,9 +4,10 @@
 #include "framework/Dialog.h"
 
 // The immunity page: immunise every drive and switch USB autorun off, or undo
-// both; and safe removal of USB drives. The main window keeps it hidden for
-// the whole run (no page button shows it); its tray menu runs the two
-// immunity operations on the user-interface thread.
+// both; and safe removal of USB drives (command 1002, SafeRemoveUsbDrives).
+// The main window keeps it hidden for the whole run (no page button shows
+// it); its tray menu runs the two immunity operations on the user-interface
+// thread.
 class ImmunityPage : public Dialog {
 public:
     ImmunityPage();

@@ -4,8 +4,16 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
+
+bool SendRequest(HANDLE volume, DWORD code, void* input = nullptr, DWORD inputSize = 0)
+{
+    DWORD returned = 0;
+    return DeviceIoControl(volume, code, input, inputSize, nullptr, 0, &returned, nullptr) != FALSE;
+}
 
 class Win32VolumeControl final : public VolumeControl {
 public:
@@ -28,6 +36,33 @@ public:
                                   descriptor, size, &returned, nullptr);
         CloseHandle(volume);
         return ok != FALSE;
+    }
+
+    bool LockVolume(HANDLE volume) override { return SendRequest(volume, FSCTL_LOCK_VOLUME); }
+    bool DismountVolume(HANDLE volume) override { return SendRequest(volume, FSCTL_DISMOUNT_VOLUME); }
+    bool AllowMediaRemoval(HANDLE volume) override
+    {
+        PREVENT_MEDIA_REMOVAL removal = {};
+        removal.PreventMediaRemoval = FALSE;
+        return SendRequest(volume, IOCTL_STORAGE_MEDIA_REMOVAL, &removal, sizeof removal);
+    }
+    bool EjectMedia(HANDLE volume) override { return SendRequest(volume, IOCTL_STORAGE_EJECT_MEDIA); }
+
+    bool LogOff() override { return ExitWindowsEx(EWX_LOGOFF, 0) != FALSE; }
+
+    bool StartRemovalDialog(const char* commandLine) override
+    {
+        // CreateProcessA may write into its command line.
+        std::vector<char> line(commandLine, commandLine + std::strlen(commandLine) + 1);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                            &started))
+            return false;
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+        return true;
     }
 };
 

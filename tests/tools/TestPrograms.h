@@ -49,11 +49,12 @@ private:
     std::string path_;
 };
 
-// Starts `path` and waits until its module list names its file, as the
-// monitor then finds it.
-inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path)
+// Starts `path` with `arguments` and waits until its module list names its
+// file, as the monitor then finds it.
+inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
+                             const std::string& arguments = std::string())
 {
-    for (int attempt = 1; !process.Start(path); ++attempt) {
+    for (int attempt = 1; !process.Start(path, arguments); ++attempt) {
         // Wine refuses a start now and then (ERROR_INTERNAL_ERROR, about one
         // in a few hundred); a second try makes it.
         const DWORD error = GetLastError();

@@ -1,11 +1,10 @@
+#include "support/FakeVolumeControl.h"
 #include "support/TestDrive.h"
 #include "usb/DriveDiscovery.h"
-#include "usb/VolumeControl.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,36 +23,6 @@ std::string UsbLetters()
         EXPECT_EQ(buffer[k], 0) << "byte " << k << " written past the letters";
     return std::string(buffer, buffer + (count > 0 ? count : 0));
 }
-
-// Answers the storage query with a bus type per drive letter; letters it does
-// not know behave as volumes that do not open.
-class FakeVolumeControl : public VolumeControl {
-public:
-    std::map<char, DWORD> busTypes;
-    std::vector<char> queried;
-    std::vector<DWORD> sizeFields;
-    std::vector<DWORD> sizes;
-
-    bool QueryDeviceDescriptor(char letter, BYTE* descriptor, DWORD size) override
-    {
-        queried.push_back(letter);
-        DWORD sizeField = 0;
-        std::memcpy(&sizeField, descriptor + 4, sizeof sizeField);
-        sizeFields.push_back(sizeField);
-        sizes.push_back(size);
-        auto found = busTypes.find(letter);
-        if (found == busTypes.end())
-            return false;
-        std::memcpy(descriptor + 28, &found->second, sizeof found->second);
-        return true;
-    }
-};
-
-class InstalledFake {
-public:
-    explicit InstalledFake(VolumeControl& fake) { SetVolumeControl(&fake); }
-    ~InstalledFake() { SetVolumeControl(nullptr); }
-};
 
 }  // namespace
 
@@ -84,7 +53,6 @@ TEST(DriveDiscovery, CdRomAndNetworkDrivesAreNeverUsb)
     TestDrive usb('H', DRIVE_REMOVABLE);
     FakeVolumeControl fake;
     fake.busTypes = {{'F', 7}, {'G', 7}};
-    InstalledFake installed(fake);
     EXPECT_EQ(UsbLetters(), "H");
     // Only fixed drives are asked for their bus.
     for (char letter : fake.queried)
@@ -110,7 +78,6 @@ TEST(DriveDiscovery, FixedDriveCountsByItsBusOnTheNtFamily)
     TestDrive lockedDisk('P', DRIVE_FIXED);
     FakeVolumeControl fake;
     fake.busTypes = {{'M', 7}, {'N', 1}, {'C', 11}};  // P: does not open
-    InstalledFake installed(fake);
 
     EXPECT_EQ(UsbLetters(), "M");
     EXPECT_EQ(fake.queried, (std::vector<char>{'C', 'M', 'N', 'P'}));
