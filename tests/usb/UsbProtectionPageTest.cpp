@@ -1,18 +1,23 @@
 #include "framework/Text.h"
+#include "quarantine/QuarantinePage.h"
 #include "quarantine/QuarantineStore.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
 #include "support/TestDrive.h"
+#include "usb/DriveRestore.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -54,15 +59,24 @@ protected:
     }
     std::wstring State(int row) const { return page.RowText(row, 1); }
     std::wstring Counter() const { return page.ItemText(IDC_USB_COUNTER); }
-    void Select(int row)
+    void Select(int row, HWND list = nullptr)
     {
         LVITEMW item = {};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(page.Item(IDC_THREAT_LIST_OR_STOP), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+        SendMessageW(list ? list : page.Item(IDC_THREAT_LIST_OR_STOP), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                      reinterpret_cast<LPARAM>(&item));
     }
-    void Press(int id) { SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void Press(int id, HWND window = nullptr)
+    {
+        SendMessageW(window ? window : page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+    // Presses the picture button and waits for the restore to end.
+    void Restore()
+    {
+        Press(IDC_SECOND_BUTTON);
+        ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
+    }
     // The quarantine items, with their origin paths and decoded content.
     std::vector<std::pair<std::string, std::string>> Quarantined() const
     {
@@ -83,6 +97,49 @@ protected:
         return items;
     }
 };
+
+constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+const wchar_t kCmd[] = L"C:\\windows\\system32\\cmd.exe";
+const wchar_t kRestoreQuestion[] =
+    L"Восстановить USB диски после вируса-ярлыка?\r\nСкрытые вирусом папки и файлы в корне каждого USB диска "
+    L"снова станут видимыми, а ярлыки, запускающие вирус, будут перемещены в Карантин.";
+
+// A shortcut written through the shell, as Explorer and the worm write them.
+void MakeShortcut(const std::wstring& path, const wchar_t* target, const wchar_t* arguments = L"")
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW* link = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                              reinterpret_cast<void**>(&link)));
+    link->SetPath(target);
+    link->SetArguments(arguments);
+    IPersistFile* file = nullptr;
+    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    EXPECT_HRESULT_SUCCEEDED(file->Save(path.c_str(), TRUE));
+    file->Release();
+    link->Release();
+}
+
+// The root of E: as a shortcut worm leaves it: the user's folders and document
+// hidden, a decoy beside each (to cmd.exe, to the worm's script, to a script
+// deleted already), the worm's script, and entries that are not the worm's.
+void MakeWormLayout(const TestDrive& drive)
+{
+    for (const char* folder : {"Photos", "Documents", "Music"})
+        MakeFolder(drive / folder, kHiddenSystem);
+    MakeFile(drive / "Photos\\inner.txt", "x", kHiddenSystem);
+    MakeFile(drive / "report.docx", "PK report", kHiddenSystem | FILE_ATTRIBUTE_READONLY);
+    MakeFile(drive / "x.vbs", "CreateObject(\"WScript.Shell\")", kHiddenSystem);
+    MakeShortcut(L"E:\\Photos.lnk", kCmd, L"/c start x.vbs & start explorer Photos");
+    MakeShortcut(L"E:\\Documents.lnk", kCmd);
+    MakeShortcut(L"E:\\Music.lnk", L"E:\\gone.js");
+    MakeShortcut(L"E:\\report.docx.lnk", L"E:\\x.vbs");
+    MakeShortcut(L"E:\\Editor.lnk", L"C:\\windows\\notepad.exe");
+    MakeFile(drive / "broken.lnk", "not a shortcut");
+    for (const char* folder : {"System Volume Information", "AUTORUN.INF", "$RECYCLE.BIN"})
+        MakeFolder(drive / folder, kHiddenSystem);
+    MakeFile(drive / "desktop.ini", "[.ShellClassInfo]", kHiddenSystem);
+}
 
 }  // namespace
 
@@ -257,8 +314,8 @@ TEST_F(UsbProtection, DeleteAllGoesRowByRowAndEndsWithItsMessage)
         return IDOK;
     });
     Press(IDC_USB_DELETE_ALL);
-    EXPECT_TRUE(page.IsDeletingAll());
-    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+    EXPECT_TRUE(page.IsListBusy());
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
 
     EXPECT_EQ(messages.Texts(),
               (std::vector<std::wstring>{L"Вы хотите удалить Все?", L"Ожидайте",
@@ -309,11 +366,142 @@ TEST_F(UsbProtection, ButtonsAreDisabledWhileDeleteAllRunsAndTheScanRuns)
     ASSERT_TRUE(WaitFor([&] { return waits.load() == 1; }));
     EXPECT_TRUE(PathExists(drive / "a.inf")) << "nothing is touched before the wait message is dismissed";
     SetEvent(release);
-    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
     EXPECT_EQ(deleteAll, (std::vector<bool>{false, true}));
     EXPECT_EQ(deleteOne, (std::vector<bool>{false, true}));
     EXPECT_EQ(State(0), L"Удален");
     RemoveWindowSubclass(page.Item(IDC_USB_DELETE_ALL), RecordEnable, 1);
     RemoveWindowSubclass(page.Item(IDC_FIRST_BUTTON), RecordEnable, 1);
     CloseHandle(release);
+}
+
+TEST_F(UsbProtection, RestoreShowsTheUsersEntriesAndPutsTheDecoysIntoQuarantine)
+{
+    MakeWormLayout(drive);
+    std::map<std::string, std::string> decoys;
+    for (const char* name : {"Photos.lnk", "Documents.lnk", "Music.lnk", "report.docx.lnk"})
+        decoys[drive / name] = ReadWholeFile(drive / name);
+    std::map<std::string, DWORD> untouched;
+    for (const char* name : {"x.vbs", "Editor.lnk", "broken.lnk", "System Volume Information", "AUTORUN.INF",
+                             "$RECYCLE.BIN", "desktop.ini", "Photos\\inner.txt"})
+        untouched[name] = GetFileAttributesA((drive / name).c_str());
+
+    MessageRecorder messages(IDOK);
+    Press(IDC_SECOND_BUTTON);
+    EXPECT_TRUE(page.IsListBusy()) << "the device-event guard holds from the start";
+    EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_SECOND_BUTTON)));
+    EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_USB_DELETE_ALL)));
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
+    EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_SECOND_BUTTON)));
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion,
+                                                           L"Восстановление USB дисков завершено.\r\nСнова видны "
+                                                           L"папок и файлов: 4\r\nЯрлыков вируса перемещено в Карантин: 4"}));
+    std::map<std::wstring, std::wstring> rows;
+    for (int row = 0; row < page.RowCount(); ++row)
+        rows[page.RowText(row, 0)] = State(row);
+    EXPECT_EQ(rows, (std::map<std::wstring, std::wstring>{
+                        {L"E:\\Photos", L"Восстановлен"}, {L"E:\\Documents", L"Восстановлен"},
+                        {L"E:\\Music", L"Восстановлен"}, {L"E:\\report.docx", L"Восстановлен"},
+                        {L"E:\\Photos.lnk", L"Удален"}, {L"E:\\Documents.lnk", L"Удален"},
+                        {L"E:\\Music.lnk", L"Удален"}, {L"E:\\report.docx.lnk", L"Удален"}}));
+    for (const char* folder : {"Photos", "Documents", "Music"})
+        EXPECT_EQ(GetFileAttributesA((drive / folder).c_str()), DWORD{FILE_ATTRIBUTE_DIRECTORY}) << folder;
+    EXPECT_EQ(GetFileAttributesA((drive / "report.docx").c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+              DWORD{FILE_ATTRIBUTE_READONLY});
+    for (const auto& entry : untouched)
+        EXPECT_EQ(GetFileAttributesA((drive / entry.first).c_str()), entry.second) << entry.first;
+    const auto items = Quarantined();
+    EXPECT_EQ((std::map<std::string, std::string>(items.begin(), items.end())), decoys);
+
+    messages.Clear();
+    Restore();
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion, L"На USB дисках нечего восстанавливать: "
+                                                           L"скрытых папок и файлов и ярлыков вируса не найдено"}));
+    EXPECT_EQ(page.RowCount(), 8);
+
+    // A decoy comes back from the quarantine page byte for byte.
+    QuarantinePage quarantinePage;
+    ASSERT_TRUE(quarantinePage.CreateModeless(host.Handle()));
+    int row = 0;
+    while (row < quarantinePage.RowCount() && quarantinePage.RowText(row, 0) != L"E:\\Photos.lnk")
+        ++row;
+    Select(row, quarantinePage.List());
+    Press(IDC_SECOND_BUTTON, quarantinePage.Handle());
+    EXPECT_EQ(ReadWholeFile(drive / "Photos.lnk"), decoys[drive / "Photos.lnk"]);
+}
+
+TEST_F(UsbProtection, RestoreAsksFirstAndNeedsAUsbDrive)
+{
+    MakeWormLayout(drive);
+    MessageRecorder messages(IDCANCEL);
+    Press(IDC_SECOND_BUTTON);
+    EXPECT_FALSE(page.IsListBusy());
+    EXPECT_EQ(GetFileAttributesA((drive / "Photos").c_str()), FILE_ATTRIBUTE_DIRECTORY | kHiddenSystem);
+    EXPECT_TRUE(PathExists(drive / "Photos.lnk"));
+    drive.Detach();
+    Press(IDC_SECOND_BUTTON);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion, L"USB устройство не обнаружено"}));
+    EXPECT_EQ(page.RowCount(), 0);
+}
+
+TEST_F(UsbProtection, NamesOutsideTheAnsiCodePageAreRestoredListedAndDeleted)
+{
+    // No character of the Windows-1251 code page stands for these.
+    const std::wstring diary = L"E:\\\x65E5\x8A18";
+    ASSERT_TRUE(CreateDirectoryW(diary.c_str(), nullptr));
+    SetFileAttributesW(diary.c_str(), kHiddenSystem);
+    MakeShortcut(diary + L".lnk", kCmd);
+    MakeFile(drive / "worm.exe", "MZ", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(MoveFileW(L"E:\\worm.exe", (diary + L".exe").c_str()));
+    // The store keeps the decoy by its short name, which fits the code page.
+    const std::string decoyPath = StorePathOf(diary + L".lnk");
+    ASSERT_EQ(decoyPath.substr(0, 3), "E:\\");
+    const std::string decoy = ReadWholeFile(decoyPath);
+
+    MessageRecorder messages(IDOK);
+    Restore();
+    EXPECT_EQ(GetFileAttributesW(diary.c_str()), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(GetFileAttributesW((diary + L".lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Quarantined(), (std::vector<std::pair<std::string, std::string>>{{decoyPath, decoy}}));
+
+    Scan();
+    ASSERT_EQ(page.RowCount(), 1);
+    EXPECT_EQ(page.RowText(0, 0), diary + L".exe");
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(State(0), L"Удален");
+    EXPECT_EQ(GetFileAttributesW((diary + L".exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(UsbProtection, APulledDriveGivesErrorsAndDeletesLeaveTheUsersEntries)
+{
+    MakeWormLayout(drive);
+    MakeFile(drive / "worm.exe", "MZ", FILE_ATTRIBUTE_HIDDEN);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::vector<RestoreStep> steps = PlanDriveRestore(L'E');
+    EXPECT_EQ(steps.size(), 8u);
+    Scan();
+    drive.Detach();
+    for (const RestoreStep& step : steps)
+        EXPECT_FALSE(CarryOutRestoreStep(step));
+    MessageRecorder messages(IDOK);
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(State(0), L"Ошибка удаления") << "a file on a pulled drive is not deleted";
+    drive.Attach();
+    EXPECT_EQ(GetFileAttributesA((drive / "Photos").c_str()), FILE_ATTRIBUTE_DIRECTORY | kHiddenSystem);
+
+    // Restored rows are the user's: delete all passes them over, delete refuses.
+    page.ClearThreats();
+    Restore();
+    Press(IDC_USB_DELETE_ALL);
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
+    EXPECT_TRUE(PathExists(drive / "report.docx"));
+    const std::vector<std::wstring> paths = Paths();
+    const int report = static_cast<int>(std::find(paths.begin(), paths.end(), L"E:\\report.docx") - paths.begin());
+    EXPECT_EQ(State(report), L"Восстановлен");
+    messages.Clear();
+    Select(report);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Это Ваша папка или файл, а не угроза"});
 }
