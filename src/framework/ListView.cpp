@@ -85,3 +85,8 @@ void ClearList(HWND list)
 {
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
 }
+
+void ScrollListTo(HWND list, int row)
+{
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}

@@ -33,3 +33,5 @@ int ListRowCount(HWND list);
 // The first selected row, or -1 when none is.
 int SelectedListRow(HWND list);
 void ClearList(HWND list);
+// Scrolls the list until `row` is in view.
+void ScrollListTo(HWND list, int row);

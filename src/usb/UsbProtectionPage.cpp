@@ -310,6 +310,7 @@ DWORD WINAPI UsbProtectionPage::RestoreUsbDrivesWorker(void* argument)
     int restored = 0;
     int quarantined = 0;
     int failed = 0;
+    const int firstRow = ListRowCount(page->List());
     for (const char letter : page->restoreLetters_) {
         for (const RestoreStep& step : PlanDriveRestore(static_cast<wchar_t>(letter))) {
             const bool decoy = step.action == RestoreStep::QuarantineDecoy;
@@ -328,6 +329,8 @@ DWORD WINAPI UsbProtectionPage::RestoreUsbDrivesWorker(void* argument)
     if (com)
         CoUninitialize();
 
+    // The restore's rows follow the scan's, perhaps below the visible ones.
+    ScrollListTo(page->List(), firstRow);
     SendMessageW(window, kEnableButtonsMessage, TRUE, 0);
     ShowMessage(window, RestoreSummary(restored, quarantined, failed), MB_OK);
     PostToWindow(window, kWorkerDoneMessage);
