@@ -191,7 +191,8 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
             // The search already holds the entry's attributes, so classifying
             // costs no file-system query: directories are never threats.
             const DWORD attributes = entry.dwFileAttributes;
-            const int code = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeNone : ClassifyFileName(Narrow(path).c_str());
+            const int code =
+                (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeNone : ClassifyFileName(Narrow(path).c_str());
             if (code == kTypeNone)
                 continue;
             // Every .inf file is listed; any other risky type only when hidden.
@@ -242,6 +243,8 @@ void UsbProtectionPage::DeleteSelectedThreat()
 
 void UsbProtectionPage::DeleteAllThreats()
 {
+    if (listBusy_)
+        return;
     if (RowCount() == 0) {
         ShowMessage(Handle(), IDS_NO_THREATS, MB_OK);
         return;
@@ -253,6 +256,8 @@ void UsbProtectionPage::DeleteAllThreats()
 
 void UsbProtectionPage::RestoreUsbDrives()
 {
+    if (listBusy_)
+        return;
     char letters[kDriveListSize] = {};
     const int count = GetUsbDriveLetters(letters);
     if (count == 0) {

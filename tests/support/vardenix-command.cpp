@@ -39,8 +39,10 @@ int main(int argc, char** argv)
             const HWND item = GetDlgItem(child, control);
             if (!item || !IsWindowVisible(child))
                 continue;
-            if (argv[1][0] == 's')
-                return SendMessageW(item, LVM_SCROLL, static_cast<WPARAM>(argc > 3 ? std::atoi(argv[3]) : 0), 0) ? 0 : 1;
+            if (argv[1][0] == 's') {
+                const int dx = argc > 3 ? std::atoi(argv[3]) : 0;
+                return SendMessageW(item, LVM_SCROLL, static_cast<WPARAM>(dx), 0) ? 0 : 1;
+            }
             if (argv[1][0] == 'p')
                 return PostMessageW(child, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED),
                                     reinterpret_cast<LPARAM>(item)) ? 0 : 1;

@@ -25,17 +25,18 @@ int WriteShortcut()
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
-    if (!args || count < 4 ||
-        FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))))
-        return 1;
-    link->SetPath(args[3]);
-    link->SetArguments(count > 4 ? args[4] : L"");
-    const bool saved = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-                       SUCCEEDED(file->Save(args[2], TRUE));
-    if (file)
-        file->Release();
-    link->Release();
+    bool saved = false;
+    if (args && count >= 4 &&
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+        link->SetPath(args[3]);
+        link->SetArguments(count > 4 ? args[4] : L"");
+        saved = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                SUCCEEDED(file->Save(args[2], TRUE));
+        if (file)
+            file->Release();
+        link->Release();
+    }
     LocalFree(args);
     return saved ? 0 : 1;
 }

@@ -393,9 +393,10 @@ TEST_F(UsbProtection, RestoreShowsTheUsersEntriesAndPutsTheDecoysIntoQuarantine)
     EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_USB_DELETE_ALL)));
     ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
     EXPECT_TRUE(IsWindowEnabled(page.Item(IDC_SECOND_BUTTON)));
-    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion,
-                                                           L"Восстановление USB дисков завершено.\r\nСнова видны "
-                                                           L"папок и файлов: 4\r\nЯрлыков вируса перемещено в Карантин: 4"}));
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::wstring>{kRestoreQuestion, L"Восстановление USB дисков завершено.\r\nСнова видны "
+                                                           L"папок и файлов: 4\r\nЯрлыков вируса перемещено в "
+                                                           L"Карантин: 4"}));
     std::map<std::wstring, std::wstring> rows;
     for (int row = 0; row < page.RowCount(); ++row)
         rows[page.RowText(row, 0)] = State(row);
