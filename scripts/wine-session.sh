@@ -102,7 +102,12 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
 "Version"="win98"
 REG
-    wine regedit /S 'C:\session.reg' </dev/null >/dev/null 2>&1
+    # Into both registry views: where Debian's wine32 is installed, "wine"
+    # starts the 32-bit reg.exe, whose HKLM\Software is the 32-bit view that
+    # neither the mount manager nor a 64-bit program reads.
+    for view in 64 32; do
+        wine reg import 'C:\session.reg' /reg:$view </dev/null >/dev/null 2>&1
+    done
     rm -f "$prefix/drive_c/session.reg"
 
     # The desktop setting takes effect for an explorer started after it: start
