@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the main window on every page, with a demo USB drive attached,
-# taken on a virtual display: build/shots/page-N-ID.png, page-immunity.png and
-# immunity-message.png.
+# taken on a virtual display: build/shots/page-N-ID.png, page-immunity.png,
+# immunity-message.png and the drive restore's restore-*.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -14,6 +14,8 @@ trap '"$root/scripts/wine-session.sh" stop "$session" || true' EXIT
 # shellcheck disable=SC1091
 . "$session/env"
 cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
+# /reg:64: with Debian's wine32 present, "wine reg" is the 32-bit reg.exe,
+# which writes HKLM\SOFTWARE into the 32-bit view the program does not read.
 wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /reg:64 /f >/dev/null 2>&1
 # Startup entries for the startup page: a user's own, a 32-bit program's and a number.
 run='Software\Microsoft\Windows\CurrentVersion\Run'
@@ -57,6 +59,43 @@ sleep 1
 import -window root "$shots/about.png"
 wine "$build/tests/vardenix-command.exe" 1 about >/dev/null 2>&1 || true
 sleep 1
+# Restoring a drive after a shortcut worm: the user's folders and document
+# hidden (one attribute an attrib call), a decoy shortcut beside each, the
+# worm's script; the picture button's tooltip, its question, its closing
+# message and the rows it added.
+worm=$shots/worm-drive
+rm -rf "$worm" && mkdir -p "$worm/Фото" "$worm/Документы"
+printf 'PK' >"$worm/Отчёт.docx"
+printf 'WScript.Echo 1' >"$worm/x.vbs"
+for name in Фото Документы Отчёт.docx x.vbs; do
+    for flag in +h +s; do
+        wine cmd /c "attrib $flag $(winepath -w "$worm/$name")" >/dev/null 2>&1 || true
+    done
+done
+wine "$build/tests/wine-drive.exe" attach F removable "$(winepath -w "$worm")" >/dev/null 2>&1
+for name in Фото Документы Отчёт.docx; do
+    wine "$build/tests/wine-drive.exe" shortcut "F:\\$name.lnk" 'C:\windows\system32\cmd.exe' \
+        "/c start x.vbs & start explorer \"$name\"" >/dev/null 2>&1
+done
+sleep 2
+wine "$build/tests/vardenix-command.exe" 1001 show >/dev/null 2>&1
+wine "$build/tests/vardenix-command.exe" hover 1003 >/dev/null 2>&1
+sleep 2
+import -window root "$shots/restore-tooltip.png"
+wine "$build/tests/vardenix-command.exe" press 1003 >/dev/null 2>&1
+sleep 1
+import -window root "$shots/restore-question.png"
+wine "$build/tests/vardenix-command.exe" 1 message >/dev/null 2>&1
+sleep 2
+import -window root "$shots/restore-done.png"
+wine "$build/tests/vardenix-command.exe" 1 message >/dev/null 2>&1
+sleep 1
+import -window root "$shots/restore-rows.png"
+wine "$build/tests/vardenix-command.exe" scroll 1015 400 >/dev/null 2>&1
+sleep 1
+import -window root "$shots/restore-states.png"
+wine "$build/tests/wine-drive.exe" detach F >/dev/null 2>&1
+
 # The immunity page has no page button; then the tray's "Отключить Автозапуск
 # USB" with its first message (the demo drive's AUTORUN.INF).
 wine "$build/tests/vardenix-command.exe" page 1030 >/dev/null 2>&1

@@ -237,10 +237,10 @@ void MainWindow::HandleUsbDrives()
     BringForward();
     ShowPage(kUsbProtectionPage);
     PlaySoundW(MAKEINTRESOURCEW(IDR_WAVE_ALERT), GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
-    // While delete all runs the rows belong to its worker; the drives are
-    // looked at again when it ends.
-    if (usbProtectionPage_.IsDeletingAll()) {
-        usbProtectionPage_.RescanWhenDeletingEnds();
+    // While delete all or a restore runs the rows belong to its worker; the
+    // drives are looked at again when it ends.
+    if (usbProtectionPage_.IsListBusy()) {
+        usbProtectionPage_.RescanWhenListFree();
         return;
     }
     usbProtectionPage_.ClearThreats();

@@ -23,13 +23,24 @@ void SetUpList(HWND list, std::initializer_list<ListColumn> columns)
     }
 }
 
-int InsertListRow(HWND list, int row, const std::wstring& text)
+int InsertListRow(HWND list, int row, const std::wstring& text, LPARAM data)
 {
     LVITEMW item = {};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
     item.pszText = const_cast<wchar_t*>(text.c_str());  // read, never written
+    item.lParam = data;
     return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+LPARAM ListRowData(HWND list, int row)
+{
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+        return 0;
+    return item.lParam;
 }
 
 void SetListText(HWND list, int row, int column, const std::wstring& text)
@@ -73,4 +84,9 @@ int SelectedListRow(HWND list)
 void ClearList(HWND list)
 {
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+void ScrollListTo(HWND list, int row)
+{
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }

@@ -1,5 +1,7 @@
 #include "quarantine/QuarantineStore.h"
 
+#include "framework/Text.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -394,6 +396,26 @@ bool QuarantineFile(const char* path)
     if (itemWritten)
         DeleteFileA(itemPath);
     return false;
+}
+
+std::string StorePathOf(const std::wstring& path)
+{
+    const auto fits = [](const std::wstring& wide, std::string& ansi) {
+        ansi = Narrow(wide);
+        return !ansi.empty() && ansi.size() < kStorePathSize && Widen(ansi) == wide;
+    };
+    std::string ansi;
+    if (fits(path, ansi))
+        return ansi;
+    const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0)
+        return std::string();
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), &shortPath[0], size);
+    if (length == 0 || length >= size)
+        return std::string();
+    shortPath.resize(length);
+    return fits(shortPath, ansi) ? ansi : std::string();
 }
 
 bool ReadQuarantineOrigin(const char* itemPath, char* origin, size_t originSize)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // The quarantine store: every file the program deletes as a threat is first
 // copied, encoded, into the folder "quarantine" beside the executable, one
@@ -84,6 +85,15 @@ TranscodeResult TranscodeQuarantineItem(const char* plainPath, const char* itemP
 // be written is kept (false). A file that already begins with the magic is
 // deleted without an item, since it is a quarantine item itself.
 bool QuarantineFile(const char* path);
+
+// The ANSI path by which QuarantineFile reaches the file at the wide `path`:
+// the path itself when it converts to the ANSI code page and back unchanged,
+// else the file's short (8.3) path when that one does; the item then keeps
+// the short path as its origin. Empty when neither fits kStorePathSize or the
+// code page (a volume without short names): such a file cannot be put into
+// quarantine. Never a path that names another file: a best-fit or replacement
+// character ("?") would.
+std::string StorePathOf(const std::wstring& path);
 
 // Reads the origin path stored in an item into `origin` (terminated). False
 // when the item does not open, its header is damaged or foreign, or the origin

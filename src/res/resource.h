@@ -188,6 +188,15 @@
 #define IDS_COL_SAFETY              160
 #define IDS_COL_PATH                161
 
+// Strings: restoring USB drives after a shortcut worm (USB protection page).
+#define IDS_TIP_RESTORE_DRIVES      440
+#define IDS_RESTORE_DRIVES_QUESTION 441
+#define IDS_RESTORED                442  // row state
+#define IDS_DRIVES_RESTORED         443  // "%d" entries shown, "%d" decoys quarantined
+#define IDS_RESTORE_DRIVES_FAILURES 444  // "%d", appended to 443
+#define IDS_NOTHING_TO_RESTORE      445
+#define IDS_NOT_A_THREAT            446
+
 // Strings: immunity, autorun switch and safe removal.
 #define IDS_TIP_IMMUNISE            147
 #define IDS_TIP_SAFE_REMOVAL        148

@@ -7,7 +7,11 @@
 #include "framework/Worker.h"
 #include "quarantine/QuarantineStore.h"
 #include "res/resource.h"
+#include "usb/DriveDiscovery.h"
+#include "usb/DriveRestore.h"
 #include "usb/ThreatClassifier.h"
+
+#include <objbase.h>
 
 #include <cwchar>
 
@@ -15,28 +19,52 @@ namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// Sent by the delete-all worker; carried out on the user-interface thread.
+// Sent by the workers; carried out on the user-interface thread.
 constexpr UINT kEnableButtonsMessage = WM_APP + 1;  // wParam: enable
-constexpr UINT kDeleteAllDoneMessage = WM_APP + 2;
+constexpr UINT kWorkerDoneMessage = WM_APP + 2;
 
-// Clears the file's attributes and moves it into quarantine; a file that is
-// gone already counts as deleted.
-bool DeleteIntoQuarantine(const std::string& path, HWND owner, bool sayWait)
+// What a row stands for (its item data). A restore lists the user's own
+// entries too, which no delete may touch.
+constexpr LPARAM kThreatRow = 0;
+constexpr LPARAM kUsersEntryRow = 1;
+
+// Clears the file's attributes and moves it into quarantine. A file that is
+// gone already counts as deleted, unless its drive went with it.
+bool DeleteIntoQuarantine(const std::wstring& path, HWND owner, bool sayWait)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    char found[MAX_PATH];
-    if (SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, found, nullptr) == 0)
-        return true;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return false;
+        const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+        return GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (sayWait)
         ShowMessage(owner, IDS_WAIT, MB_OK);
-    if (QuarantineFile(path.c_str()))
+    const std::string storePath = StorePathOf(path);
+    if (!storePath.empty() && QuarantineFile(storePath.c_str()))
         return true;
     // The file stays: it keeps its attributes too, so a hidden threat that
     // could not be deleted is still found by the next scan.
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(path.c_str(), attributes);
+    SetFileAttributesW(path.c_str(), attributes);
     return false;
+}
+
+// The restore's closing message.
+std::wstring RestoreSummary(int restored, int quarantined, int failed)
+{
+    if (restored + quarantined + failed == 0)
+        return LoadText(IDS_NOTHING_TO_RESTORE);
+    wchar_t text[512];
+    std::swprintf(text, 512, LoadText(IDS_DRIVES_RESTORED).c_str(), restored, quarantined);
+    std::wstring summary = text;
+    if (failed > 0) {
+        std::swprintf(text, 512, LoadText(IDS_RESTORE_DRIVES_FAILURES).c_str(), failed);
+        summary += text;
+    }
+    return summary;
 }
 
 }  // namespace
@@ -72,6 +100,8 @@ bool UsbProtectionPage::OnInitDialog()
     pictureButton_.Attach(Handle(), IDC_SECOND_BUTTON);
     pictureButton_.SetBitmaps(IDB_USB_DRIVE, kWhite);
     pictureButton_.DrawBorder(false);
+    pictureButton_.SetCursor(IDCUR_HAND);
+    pictureButton_.SetTooltip(LoadText(IDS_TIP_RESTORE_DRIVES));
     return true;
 }
 
@@ -84,8 +114,11 @@ bool UsbProtectionPage::OnCommand(WORD id, WORD, HWND)
     case IDC_USB_DELETE_ALL:
         DeleteAllThreats();
         return true;
+    case IDC_SECOND_BUTTON:
+        RestoreUsbDrives();
+        return true;
     default:
-        return false;  // the picture button 1003 does nothing
+        return false;
     }
 }
 
@@ -93,12 +126,12 @@ bool UsbProtectionPage::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& resu
 {
     switch (msg) {
     case kEnableButtonsMessage:
-        EnableItem(IDC_FIRST_BUTTON, wParam != 0);
-        EnableItem(IDC_USB_DELETE_ALL, wParam != 0);
+        for (int id : {IDC_FIRST_BUTTON, IDC_USB_DELETE_ALL, IDC_SECOND_BUTTON})
+            EnableItem(id, wParam != 0);
         result = 0;
         return true;
-    case kDeleteAllDoneMessage:
-        deletingAll_ = false;
+    case kWorkerDoneMessage:
+        listBusy_ = false;
         if (rescanPending_) {
             rescanPending_ = false;
             PostToWindow(GetParent(Handle()), kRescanUsbDrivesMessage);
@@ -125,9 +158,9 @@ void UsbProtectionPage::ClearThreats()
     ClearList(List());
 }
 
-void UsbProtectionPage::AddThreatRow(int row, const std::string& path, const std::wstring& state)
+void UsbProtectionPage::AddRow(int row, const std::wstring& path, const std::wstring& state, LPARAM kind)
 {
-    const int inserted = InsertListRow(List(), row, Widen(path));
+    const int inserted = InsertListRow(List(), row, path, kind);
     if (inserted >= 0)
         SetListText(List(), inserted, 1, state);
 }
@@ -145,27 +178,30 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
     // One repaint at the end instead of one per row.
     SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
     for (int k = 0; k < count; ++k) {
-        const std::string root = std::string(1, letters[k]) + ":\\";
-        WIN32_FIND_DATAA entry;
-        HANDLE search = FindFirstFileA((root + "*.*").c_str(), &entry);
+        const std::wstring root = std::wstring(1, static_cast<wchar_t>(letters[k])) + L":\\";
+        // Wide, so that a name outside the ANSI code page is listed as it is
+        // and not as question marks that name no file.
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((root + L"*.*").c_str(), &entry);
         if (search == INVALID_HANDLE_VALUE)
             continue;
         do {
             // Long names are fine: the path is as long as it needs to be.
-            const std::string path = root + entry.cFileName;
+            const std::wstring path = root + entry.cFileName;
             // The search already holds the entry's attributes, so classifying
             // costs no file-system query: directories are never threats.
             const DWORD attributes = entry.dwFileAttributes;
-            const int code = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeNone : ClassifyFileName(path.c_str());
+            const int code =
+                (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeNone : ClassifyFileName(Narrow(path).c_str());
             if (code == kTypeNone)
                 continue;
             // Every .inf file is listed; any other risky type only when hidden.
             const bool listed = code == kTypeInf || (attributes & FILE_ATTRIBUTE_HIDDEN);
             if (listed) {
-                AddThreatRow(row++, path, risk);
+                AddRow(row++, path, risk, kThreatRow);
                 found = true;
             }
-        } while (FindNextFileA(search, &entry));
+        } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
     SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
@@ -194,24 +230,56 @@ void UsbProtectionPage::DeleteSelectedThreat()
         ShowMessage(Handle(), IDS_SELECT_FILE, MB_OK);
         return;
     }
-    const std::wstring widePath = ListText(list, selected, 0);
-    if (ShowMessage(Handle(), LoadText(IDS_DELETE_PREFIX) + widePath + L"?", MB_OKCANCEL) != IDOK)
+    if (ListRowData(list, selected) == kUsersEntryRow) {
+        ShowMessage(Handle(), IDS_NOT_A_THREAT, MB_OK);
         return;
-    const bool deleted = DeleteIntoQuarantine(Narrow(widePath), Handle(), true);
+    }
+    const std::wstring path = ListText(list, selected, 0);
+    if (ShowMessage(Handle(), LoadText(IDS_DELETE_PREFIX) + path + L"?", MB_OKCANCEL) != IDOK)
+        return;
+    const bool deleted = DeleteIntoQuarantine(path, Handle(), true);
     SetListText(list, selected, 1, LoadText(deleted ? IDS_DELETED : IDS_DELETE_ERROR));
 }
 
 void UsbProtectionPage::DeleteAllThreats()
 {
+    if (listBusy_)
+        return;
     if (RowCount() == 0) {
         ShowMessage(Handle(), IDS_NO_THREATS, MB_OK);
         return;
     }
     if (ShowMessage(Handle(), IDS_DELETE_ALL_QUESTION, MB_OKCANCEL) != IDOK)
         return;
-    deletingAll_ = true;
-    if (!StartWorkerThread(DeleteAllThreatsWorker, this))
-        deletingAll_ = false;
+    StartListWorker(DeleteAllThreatsWorker);
+}
+
+void UsbProtectionPage::RestoreUsbDrives()
+{
+    if (listBusy_)
+        return;
+    char letters[kDriveListSize] = {};
+    const int count = GetUsbDriveLetters(letters);
+    if (count == 0) {
+        ShowMessage(Handle(), IDS_NO_USB_DRIVE, MB_OK);
+        return;
+    }
+    if (ShowMessage(Handle(), IDS_RESTORE_DRIVES_QUESTION, MB_OKCANCEL) != IDOK)
+        return;
+    restoreLetters_.assign(letters, static_cast<size_t>(count));
+    StartListWorker(RestoreUsbDrivesWorker);
+}
+
+void UsbProtectionPage::StartListWorker(DWORD(WINAPI* worker)(void* page))
+{
+    // Disabled before the worker exists, so that no second click can start
+    // another one on the same list.
+    Send(kEnableButtonsMessage, FALSE);
+    listBusy_ = true;
+    if (!StartWorkerThread(worker, this)) {
+        listBusy_ = false;
+        Send(kEnableButtonsMessage, TRUE);
+    }
 }
 
 DWORD WINAPI UsbProtectionPage::DeleteAllThreatsWorker(void* argument)
@@ -224,13 +292,52 @@ DWORD WINAPI UsbProtectionPage::DeleteAllThreatsWorker(void* argument)
 
     const int rows = ListRowCount(list);
     ShowMessage(window, IDS_WAIT, MB_OK);
-    SendMessageW(window, kEnableButtonsMessage, FALSE, 0);
     for (int row = 0; row < rows; ++row) {
-        const bool deleted = DeleteIntoQuarantine(Narrow(ListText(list, row, 0)), window, false);
+        if (ListRowData(list, row) == kUsersEntryRow)
+            continue;
+        const bool deleted = DeleteIntoQuarantine(ListText(list, row, 0), window, false);
         SetListText(list, row, 1, LoadText(deleted ? IDS_DELETED : IDS_DELETE_ERROR));
     }
     SendMessageW(window, kEnableButtonsMessage, TRUE, 0);
     ShowMessage(window, IDS_REATTACH_DRIVE, MB_OK);
-    PostToWindow(window, kDeleteAllDoneMessage);
+    PostToWindow(window, kWorkerDoneMessage);
+    return 0;
+}
+
+DWORD WINAPI UsbProtectionPage::RestoreUsbDrivesWorker(void* argument)
+{
+    // As delete all: the page and its list are reached only through messages.
+    auto* page = static_cast<UsbProtectionPage*>(argument);
+    const HWND window = page->Handle();
+
+    // The shell reads the shortcuts, in an apartment of this thread's own.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    int restored = 0;
+    int quarantined = 0;
+    int failed = 0;
+    const int firstRow = ListRowCount(page->List());
+    for (const char letter : page->restoreLetters_) {
+        for (const RestoreStep& step : PlanDriveRestore(static_cast<wchar_t>(letter))) {
+            const bool decoy = step.action == RestoreStep::QuarantineDecoy;
+            const bool done = CarryOutRestoreStep(step);
+            if (!done)
+                ++failed;
+            else if (decoy)
+                ++quarantined;
+            else
+                ++restored;
+            const UINT state = !done ? IDS_DELETE_ERROR : decoy ? IDS_DELETED : IDS_RESTORED;
+            page->AddRow(ListRowCount(page->List()), step.path, LoadText(state),
+                         decoy ? kThreatRow : kUsersEntryRow);
+        }
+    }
+    if (com)
+        CoUninitialize();
+
+    // The restore's rows follow the scan's, perhaps below the visible ones.
+    ScrollListTo(page->List(), firstRow);
+    SendMessageW(window, kEnableButtonsMessage, TRUE, 0);
+    ShowMessage(window, RestoreSummary(restored, quarantined, failed), MB_OK);
+    PostToWindow(window, kWorkerDoneMessage);
     return 0;
 }

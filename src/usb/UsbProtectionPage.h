@@ -6,7 +6,8 @@
 #include <string>
 
 // The real-time answer to an attached USB drive: the threats in the drives'
-// roots, listed with their state, and deleting them into quarantine.
+// roots, listed with their state, and deleting them into quarantine; and
+// restoring the drives after a shortcut worm.
 class UsbProtectionPage : public Dialog {
 public:
     UsbProtectionPage();
@@ -21,13 +22,18 @@ public:
     // Command 1002: deletes the selected row's file after asking.
     void DeleteSelectedThreat();
     // Command 1016: asks, then deletes every listed file on a worker thread.
+    // Rows of the user's own entries (left by a restore) are passed over.
     void DeleteAllThreats();
+    // Command 1003: asks, then restores every USB drive's root on a worker
+    // thread, adding a row for each decoy and each of the user's entries.
+    void RestoreUsbDrives();
 
-    // While the delete-all worker runs the list belongs to it: a device event
-    // must not empty and refill it. The main window asks for a rescan instead,
-    // which the page hands back (kRescanUsbDrivesMessage) once the worker ends.
-    bool IsDeletingAll() const { return deletingAll_; }
-    void RescanWhenDeletingEnds() { rescanPending_ = true; }
+    // While a worker (delete all, restore) runs the list belongs to it: a
+    // device event must not empty and refill it. The main window asks for a
+    // rescan instead, which the page hands back (kRescanUsbDrivesMessage)
+    // once the worker ends.
+    bool IsListBusy() const { return listBusy_; }
+    void RescanWhenListFree() { rescanPending_ = true; }
 
     // The list's rows as shown: the path (column 0) and the state (column 1).
     int RowCount() const;
@@ -42,8 +48,11 @@ protected:
 
 private:
     static DWORD WINAPI DeleteAllThreatsWorker(void* page);
+    static DWORD WINAPI RestoreUsbDrivesWorker(void* page);
 
-    void AddThreatRow(int row, const std::string& path, const std::wstring& state);
+    // On the user-interface thread: disables the buttons and starts `worker`.
+    void StartListWorker(DWORD(WINAPI* worker)(void* page));
+    void AddRow(int row, const std::wstring& path, const std::wstring& state, LPARAM kind);
     HWND List() const;
 
     HFONT counterFont_ = nullptr;
@@ -51,6 +60,8 @@ private:
     ImageButton deleteAllButton_;
     ImageButton pictureButton_;
     // Both touched on the user-interface thread only.
-    bool deletingAll_ = false;
+    bool listBusy_ = false;
     bool rescanPending_ = false;
+    // The drives the restore worker goes through; set before it starts.
+    std::string restoreLetters_;
 };

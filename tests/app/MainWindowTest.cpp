@@ -179,7 +179,7 @@ TEST_F(MainWindowTest, ADeviceEventDuringDeleteAllDoesNotRefillTheListUnderTheWo
     EXPECT_EQ(page.RowText(0, 0), first);
 
     SetEvent(release);
-    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
     // Only the files the user was shown were deleted; the new drive's file is
     // listed by the rescan that follows the worker.
     EXPECT_FALSE(PathExists(drive / "a.inf"));

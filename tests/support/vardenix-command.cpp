@@ -8,8 +8,13 @@
 // area, for a page no button shows (the immunity page: 1030).
 //   vardenix-command.exe ID syscommand   posts the system command ID (16: the about box)
 //   vardenix-command.exe ID about        presses button ID (1: OK) of the about box
+//   vardenix-command.exe ID message      presses button ID (1: OK) of the program's message box
+//   vardenix-command.exe press ID        clicks button ID of the page shown (posted)
+//   vardenix-command.exe hover ID        moves the mouse onto control ID of the page shown
+//   vardenix-command.exe scroll ID DX    scrolls list ID of the page shown DX pixels to the right
 // Exit code 1 when no window is found.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +32,26 @@ int main(int argc, char** argv)
     }
     if (!main)
         return 1;
+    if (argc > 2 && (std::strcmp(argv[1], "press") == 0 || std::strcmp(argv[1], "hover") == 0 ||
+                     std::strcmp(argv[1], "scroll") == 0)) {
+        const int control = std::atoi(argv[2]);
+        for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            const HWND item = GetDlgItem(child, control);
+            if (!item || !IsWindowVisible(child))
+                continue;
+            if (argv[1][0] == 's') {
+                const int dx = argc > 3 ? std::atoi(argv[3]) : 0;
+                return SendMessageW(item, LVM_SCROLL, static_cast<WPARAM>(dx), 0) ? 0 : 1;
+            }
+            if (argv[1][0] == 'p')
+                return PostMessageW(child, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED),
+                                    reinterpret_cast<LPARAM>(item)) ? 0 : 1;
+            RECT box;
+            GetWindowRect(item, &box);
+            return SetCursorPos((box.left + box.right) / 2, (box.top + box.bottom) / 2) ? 0 : 1;
+        }
+        return 1;
+    }
     if (argc > 2 && std::strcmp(argv[1], "page") == 0) {
         ShowWindow(main, SW_RESTORE);
         SetForegroundWindow(main);
@@ -50,9 +75,9 @@ int main(int argc, char** argv)
         PostMessageW(main, WM_SYSCOMMAND, id, 0);
         return 0;
     }
-    if (argc > 2 && std::strcmp(argv[2], "about") == 0) {
-        const HWND about = FindWindowW(L"#32770", L"О программе");
-        return about && PostMessageW(about, WM_COMMAND, id, 0) ? 0 : 1;
+    if (argc > 2 && (std::strcmp(argv[2], "about") == 0 || std::strcmp(argv[2], "message") == 0)) {
+        const HWND box = FindWindowW(L"#32770", argv[2][0] == 'a' ? L"О программе" : L"Vardenix");
+        return box && PostMessageW(box, WM_COMMAND, id, 0) ? 0 : 1;
     }
     if (argc > 2 && std::strcmp(argv[2], "show") == 0) {
         ShowWindow(main, SW_RESTORE);

@@ -4,15 +4,19 @@
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
 #include "support/TestDrive.h"
+#include "usb/DriveRestore.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +67,12 @@ protected:
                      reinterpret_cast<LPARAM>(&item));
     }
     void Press(int id) { SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    // Presses delete all or the picture button (restore) and waits for its worker.
+    void RunWorker(int id)
+    {
+        Press(id);
+        ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
+    }
     // The quarantine items, with their origin paths and decoded content.
     std::vector<std::pair<std::string, std::string>> Quarantined() const
     {
@@ -83,6 +93,48 @@ protected:
         return items;
     }
 };
+
+constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+const wchar_t kCmd[] = L"C:\\windows\\system32\\cmd.exe";
+const wchar_t kRestoreQuestion[] =
+    L"Восстановить USB диски после вируса-ярлыка?\r\nСкрытые вирусом папки и файлы в корне каждого USB диска "
+    L"снова станут видимыми, а ярлыки, запускающие вирус, будут перемещены в Карантин.";
+
+// A shortcut written through the shell, as Explorer and the worm write them.
+void MakeShortcut(const std::wstring& path, const wchar_t* target, const wchar_t* arguments = L"")
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link));
+    ASSERT_TRUE(link && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+    link->SetPath(target);
+    link->SetArguments(arguments);
+    EXPECT_HRESULT_SUCCEEDED(file->Save(path.c_str(), TRUE));
+    file->Release();
+    link->Release();
+}
+
+// The root of E: as a shortcut worm leaves it: the user's folders and document
+// hidden, a decoy beside each (to cmd.exe, to the worm's script, to a script
+// deleted already), the worm's script, and entries that are not the worm's.
+void MakeWormLayout(const TestDrive& drive)
+{
+    for (const char* folder : {"Photos", "Documents", "Music"})
+        MakeFolder(drive / folder, kHiddenSystem);
+    MakeFile(drive / "Photos\\inner.txt", "x", kHiddenSystem);
+    MakeFile(drive / "report.docx", "PK report", kHiddenSystem | FILE_ATTRIBUTE_READONLY);
+    MakeFile(drive / "x.vbs", "CreateObject(\"WScript.Shell\")", kHiddenSystem);
+    MakeShortcut(L"E:\\Photos.lnk", kCmd, L"/c start x.vbs & start explorer Photos");
+    MakeShortcut(L"E:\\Documents.lnk", kCmd);
+    MakeShortcut(L"E:\\Music.lnk", L"E:\\gone.js");
+    MakeShortcut(L"E:\\report.docx.lnk", L"E:\\x.vbs");
+    MakeShortcut(L"E:\\Editor.lnk", L"C:\\windows\\notepad.exe");
+    MakeFile(drive / "broken.lnk", "not a shortcut");
+    for (const char* folder : {"System Volume Information", "AUTORUN.INF", "$RECYCLE.BIN"})
+        MakeFolder(drive / folder, kHiddenSystem);
+    MakeFile(drive / "desktop.ini", "[.ShellClassInfo]", kHiddenSystem);
+}
 
 }  // namespace
 
@@ -257,8 +309,8 @@ TEST_F(UsbProtection, DeleteAllGoesRowByRowAndEndsWithItsMessage)
         return IDOK;
     });
     Press(IDC_USB_DELETE_ALL);
-    EXPECT_TRUE(page.IsDeletingAll());
-    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+    EXPECT_TRUE(page.IsListBusy());
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
 
     EXPECT_EQ(messages.Texts(),
               (std::vector<std::wstring>{L"Вы хотите удалить Все?", L"Ожидайте",
@@ -309,11 +361,118 @@ TEST_F(UsbProtection, ButtonsAreDisabledWhileDeleteAllRunsAndTheScanRuns)
     ASSERT_TRUE(WaitFor([&] { return waits.load() == 1; }));
     EXPECT_TRUE(PathExists(drive / "a.inf")) << "nothing is touched before the wait message is dismissed";
     SetEvent(release);
-    ASSERT_TRUE(WaitFor([&] { return !page.IsDeletingAll(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
     EXPECT_EQ(deleteAll, (std::vector<bool>{false, true}));
     EXPECT_EQ(deleteOne, (std::vector<bool>{false, true}));
     EXPECT_EQ(State(0), L"Удален");
     RemoveWindowSubclass(page.Item(IDC_USB_DELETE_ALL), RecordEnable, 1);
     RemoveWindowSubclass(page.Item(IDC_FIRST_BUTTON), RecordEnable, 1);
     CloseHandle(release);
+}
+
+TEST_F(UsbProtection, RestoreShowsTheUsersEntriesAndPutsTheDecoysIntoQuarantine)
+{
+    MakeWormLayout(drive);
+    std::map<std::string, std::string> decoys;
+    std::map<std::wstring, std::wstring> rows;
+    for (const char* name : {"Photos.lnk", "Documents.lnk", "Music.lnk", "report.docx.lnk"}) {
+        decoys[drive / name] = ReadWholeFile(drive / name);
+        rows[W(drive / name)] = L"Удален";
+    }
+    for (const char* name : {"Photos", "Documents", "Music", "report.docx"})
+        rows[W(drive / name)] = L"Восстановлен";
+    std::map<std::string, DWORD> untouched;
+    for (const char* name : {"x.vbs", "Editor.lnk", "broken.lnk", "System Volume Information", "AUTORUN.INF",
+                             "$RECYCLE.BIN", "desktop.ini", "Photos\\inner.txt"})
+        untouched[name] = GetFileAttributesA((drive / name).c_str());
+
+    MessageRecorder messages(IDCANCEL);
+    Press(IDC_SECOND_BUTTON);  // cancelled: changes nothing, as the second question's answer shows
+    messages.SetAnswer(IDOK);
+    Press(IDC_SECOND_BUTTON);
+    EXPECT_TRUE(page.IsListBusy()) << "the device-event guard holds from the start";
+    EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_USB_DELETE_ALL)));
+    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion, kRestoreQuestion,
+                                                           L"Восстановление USB дисков завершено."
+                                                           L"\r\nСнова видны папок и файлов: 4\r\nЯрлыков вируса "
+                                                           L"перемещено в Карантин: 4"}));
+    std::map<std::wstring, std::wstring> shown;
+    for (int row = 0; row < page.RowCount(); ++row)
+        shown[page.RowText(row, 0)] = State(row);
+    EXPECT_EQ(shown, rows);
+    for (const char* folder : {"Photos", "Documents", "Music"})
+        EXPECT_EQ(GetFileAttributesA((drive / folder).c_str()), DWORD{FILE_ATTRIBUTE_DIRECTORY}) << folder;
+    EXPECT_EQ(GetFileAttributesA((drive / "report.docx").c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+              DWORD{FILE_ATTRIBUTE_READONLY});
+    for (const auto& entry : untouched)
+        EXPECT_EQ(GetFileAttributesA((drive / entry.first).c_str()), entry.second) << entry.first;
+    const auto items = Quarantined();
+    EXPECT_EQ((std::map<std::string, std::string>(items.begin(), items.end())), decoys);
+
+    messages.Clear();
+    RunWorker(IDC_SECOND_BUTTON);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion, L"На USB дисках нечего восстанавливать: "
+                                                           L"скрытых папок и файлов и ярлыков вируса не найдено"}));
+    EXPECT_EQ(page.RowCount(), 8);
+    // What the quarantine page's restore does.
+    EXPECT_EQ(RestoreQuarantineItem((quarantine + "Photos.lnk.vw").c_str()), RestoreToOrigin);
+    EXPECT_EQ(ReadWholeFile(drive / "Photos.lnk"), decoys[drive / "Photos.lnk"]);
+}
+
+TEST_F(UsbProtection, NamesOutsideTheAnsiCodePageAreRestoredListedAndDeleted)
+{
+    // No character of the Windows-1251 code page stands for these.
+    const std::wstring diary = L"E:\\\x65E5\x8A18";
+    ASSERT_TRUE(CreateDirectoryW(diary.c_str(), nullptr));
+    SetFileAttributesW(diary.c_str(), kHiddenSystem);
+    MakeShortcut(diary + L".lnk", kCmd);
+    MakeFile(drive / "worm.exe", "MZ", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(MoveFileW(L"E:\\worm.exe", (diary + L".exe").c_str()));
+    MessageRecorder messages(IDOK);
+    RunWorker(IDC_SECOND_BUTTON);
+    EXPECT_EQ(GetFileAttributesW(diary.c_str()), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(GetFileAttributesW((diary + L".lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Quarantined().size(), 1u) << "kept by its short name";
+
+    Scan();
+    ASSERT_EQ(page.RowCount(), 1);
+    EXPECT_EQ(page.RowText(0, 0), diary + L".exe");
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(State(0), L"Удален");
+    EXPECT_EQ(GetFileAttributesW((diary + L".exe").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(UsbProtection, APulledDriveGivesErrorsAndDeletesLeaveTheUsersEntries)
+{
+    MakeWormLayout(drive);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::vector<RestoreStep> steps = PlanDriveRestore(L'E');
+    EXPECT_EQ(steps.size(), 8u);
+    Scan();
+    drive.Detach();
+    for (const RestoreStep& step : steps)
+        EXPECT_FALSE(CarryOutRestoreStep(step));
+    MessageRecorder messages(IDOK);
+    Press(IDC_SECOND_BUTTON);
+    EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"USB устройство не обнаружено"});
+    Select(0);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(State(0), L"Ошибка удаления") << "a file on a pulled drive is not deleted";
+    drive.Attach();
+    EXPECT_EQ(GetFileAttributesA((drive / "Photos").c_str()), FILE_ATTRIBUTE_DIRECTORY | kHiddenSystem);
+
+    // Restored rows are the user's: delete all passes them over, delete refuses.
+    page.ClearThreats();
+    RunWorker(IDC_SECOND_BUTTON);
+    RunWorker(IDC_USB_DELETE_ALL);
+    const std::vector<std::wstring> paths = Paths();
+    const int report = static_cast<int>(std::find(paths.begin(), paths.end(), L"E:\\report.docx") - paths.begin());
+    EXPECT_EQ(State(report), L"Восстановлен");
+    EXPECT_TRUE(PathExists(drive / "report.docx"));
+    messages.Clear();
+    Select(report);
+    Press(IDC_FIRST_BUTTON);
+    EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Это Ваша папка или файл, а не угроза"});
 }
