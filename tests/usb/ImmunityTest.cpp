@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,19 +42,19 @@ std::string Entry(const std::string& root)
     std::string text = (attributes & FILE_ATTRIBUTE_HIDDEN) ? "hidden folder:" : "folder:";
     if (attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY))
         text = "system or read-only " + text;
-    std::vector<std::string> names;
+    std::set<std::string> names;
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        std::string name = found.cFileName;
+        const std::string name = found.cFileName;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            name = name.substr(0, name.find_last_not_of('.') + 1) + "/";  // "." and ".." give "/"
-        if (name != "/")
-            names.push_back(name);
+            names.insert(name.substr(0, name.find_last_not_of('.') + 1) + "/");  // "." and ".." give "/"
+        else
+            names.insert(name);
     }
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);
-    std::sort(names.begin(), names.end());
+    names.erase("/");
     for (const std::string& name : names)
         text += " " + name;
     return text;
@@ -93,14 +93,12 @@ struct WriteProtection {
     ~WriteProtection() { Set(false); }
 };
 
-// A USB flash drive E:, a second hard disk F:, a CD-ROM G:, a network drive
-// H:, the Explorer policy key every Windows has, and the immunity page.
+// A USB flash drive E:, a second hard disk F:, the Explorer policy key every
+// Windows has, and the immunity page.
 class Immunity : public QuarantineTest {
 protected:
     TestDrive usb{'E', DRIVE_REMOVABLE};
     TestDrive disk{'F', DRIVE_FIXED};
-    TestDrive cd{'G', DRIVE_CDROM};
-    TestDrive net{'H', DRIVE_REMOTE};
     PageHost host;
     ImmunityPage page;
     MessageRecorder messages;
@@ -137,7 +135,8 @@ protected:
 
 TEST_F(Immunity, RemovableAndFixedDrivesAreImmunisedAndFreedAgainKeepingTheUsersFiles)
 {
-    // An autorun file on the CD-ROM or the network drive would bring a warning.
+    // An autorun file on a CD-ROM or a network drive would bring a warning.
+    TestDrive cd('G', DRIVE_CDROM), net('H', DRIVE_REMOTE);
     MakeFile(cd.Folder() + "\\AUTORUN.INF", "[autorun]");
     MakeFile(net.Folder() + "\\AUTORUN.INF", "[autorun]");
 
