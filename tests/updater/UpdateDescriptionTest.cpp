@@ -71,22 +71,13 @@ TEST(UpdateDescription, RefusesABodyThatIsNotWellFormed)
 {
     const struct { std::string what; std::string with; } cases[] = {
         {"[Tollmark]", "[Other]"},
-        {"version=5.2.0.0", "version=5.x"},
-        {"version=5.2.0.0\n", ""},
+        {"version=5.2.0.0", "version=5.x"}, {"version=5.2.0.0\n", ""},
         {"version=5.2.0.0", "version=5.2.0.0\nversion=5.3"},
-        {"installer=setup.exe\n", ""},
-        {"installer=setup.exe", "installer="},
-        {"size=1024\n", ""},
-        {"size=1024", "size=0"},
-        {"size=1024", "size=1024 "},
-        {"size=1024", "size=1073741825"},
-        {"sha256=" + kDigest + "\n", ""},
-        {"1F\n", "1\n"},
-        {"1F\n", "1G\n"},
-        {"notes=", "notes=\\x"},
-        {"конец", "конец\\"},
-        {"\nnotes", "\nno key here\nnotes"},
-        {"\nnotes", "\n=5\nnotes"},
+        {"installer=setup.exe\n", ""}, {"installer=setup.exe", "installer="},
+        {"size=1024\n", ""}, {"size=1024", "size=0"}, {"size=1024", "size=1024 "}, {"size=1024", "size=1073741825"},
+        {"sha256=" + kDigest + "\n", ""}, {"1F\n", "1\n"}, {"1F\n", "1G\n"},
+        {"notes=", "notes=\\x"}, {"конец", "конец\\"},
+        {"\nnotes", "\nno key here\nnotes"}, {"\nnotes", "\n=5\nnotes"},
     };
     for (const auto& c : cases) {
         UpdateDescription description;

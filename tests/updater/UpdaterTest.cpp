@@ -87,7 +87,6 @@ protected:
         std::string altered = newer;
         MakeFile(*server / "altered.ini", altered.replace(altered.find("5.2.0.0"), 7, "5.3.0.0"));
         MakeFile(*server / "unsigned.ini", newer.substr(0, newer.find("[signature]")));
-        MakeFile(*server / "page.ini", "<html><body>Welcome</body></html>");
         // The same description beside installers that do not match it.
         const std::string content = ReadWholeFile(installer);
         std::string flipped = content;
@@ -227,7 +226,6 @@ TEST_F(Updater, EndsWithoutInstallingWhatItCannotTrustOrReachAndStartsTheProgram
         {Arguments("5.1.0.15", "newer.ini"), false, Text(IDS_ERROR_SIGNATURE), SHIPPED_UPDATER_EXE},
         {Arguments("5.1.0.15", "altered.ini"), false, Text(IDS_ERROR_SIGNATURE)},
         {Arguments("5.1.0.15", "unsigned.ini"), false, Text(IDS_ERROR_FORMAT)},
-        {Arguments("5.1.0.15", "page.ini"), false, Text(IDS_ERROR_FORMAT)},
         {Arguments("5.1.0.15", "missing.ini"), false, Text(IDS_ERROR_HTTP, L"404")},
         {"Tollmark 5.1.0.15 http://127.0.0.1:1/update.ini", false, Text(IDS_ERROR_UNREACHABLE)},
         {Arguments("5.1.0.15", "altered/update.ini"), true, Text(IDS_ERROR_MISMATCH)},

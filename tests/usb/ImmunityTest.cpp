@@ -219,18 +219,6 @@ TEST_F(Immunity, AFileTheStoreRefusesStaysAsItWasAndTheLoopGoesOn)
     expectKept();
 }
 
-TEST_F(Immunity, WithoutThePolicyKeyTheFailureIsShownAndNoKeyIsMade)
-{
-    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, kExplorerPolicyKey), ERROR_SUCCESS);
-    for (const bool immunise : {true, false}) {
-        Press(immunise ? IDC_IMMUNISE : IDC_CANCEL_IMMUNITY);
-        EXPECT_EQ(Shown(), (Texts{L"Tollmark failed in accessing the registry.\r\n"
-                                  L"Please check if the current user has right to access the registry.",
-                                  immunise ? kProtected : kNotProtected}));
-        EXPECT_EQ(Policy(), 0xFFFFFFFFu);
-    }
-}
-
 TEST_F(Immunity, ARequestWhileAnOperationShowsItsMessageIsIgnored)
 {
     // A tray click while the closing message is up reaches the page again.
