@@ -37,7 +37,8 @@ printf 'holiday\r\n' >"$drive/Photos/beach.jpg"
 program=$build/src/app/vardenix.exe
 if [ -n "$headless" ]; then
     # Nobody is there to answer the first start's autorun question.
-    wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
+    # (/reg:64: the key the 64-bit program reads; Wine's reg may be the 32-bit one.)
+    wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /reg:64 /f >/dev/null 2>&1
 fi
 wine "$program" </dev/null >"$demo/vardenix.log" 2>&1 &
 pid=$!

@@ -14,12 +14,13 @@ trap '"$root/scripts/wine-session.sh" stop "$session" || true' EXIT
 # shellcheck disable=SC1091
 . "$session/env"
 cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
-wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
+# /reg:64: where the 64-bit program looks; Wine's own reg may be a 32-bit program.
+wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /reg:64 /f >/dev/null 2>&1
 # Startup entries for the startup page: a user's own, a 32-bit program's and a number.
 run='Software\Microsoft\Windows\CurrentVersion\Run'
 wine reg add "HKCU\\$run" /v Updater /t REG_SZ /d 'C:\users\Public\updater.exe /silent' /f >/dev/null 2>&1
 wine reg add "HKLM\\$run" /v Tray32 /t REG_SZ /d 'C:\Program Files (x86)\Tray\tray.exe' /reg:32 /f >/dev/null 2>&1
-wine reg add "HKLM\\$run" /v Delay /t REG_DWORD /d 30 /f >/dev/null 2>&1
+wine reg add "HKLM\\$run" /v Delay /t REG_DWORD /d 30 /reg:64 /f >/dev/null 2>&1
 
 drive=$shots/usb-drive
 rm -rf "$drive" && mkdir -p "$drive"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts or stops the Wine session that the tests run in:
-#   wine-session.sh start DIR [BUILD]   a fresh prefix in DIR/prefix, an Xvfb
-#                                       display and one persistent wineserver
-#                                       for the whole run
-#   wine-session.sh stop DIR            ends the wineserver and the display
+#   wine-session.sh start DIR [BUILD [ARCH]]
+#                               a fresh prefix in DIR/prefix, an Xvfb display
+#                               and one persistent wineserver for the whole
+#                               run; ARCH win64 (the default) makes a 64-bit
+#                               Windows, win32 a 32-bit one
+#   wine-session.sh stop DIR    ends the wineserver and the display
 # DIR/env is written on start; scripts/wine-run.sh reads it.
 #
 # The prefix has exactly two drives: C: (the prefix's own drive_c) and Z:, a
@@ -44,6 +46,11 @@ start)
     stop_session
     rm -rf "$prefix" "$dir/display"
     mkdir -p "$prefix"
+    export WINEARCH=${4:-win64}
+    case $WINEARCH in
+    win64 | win32) ;;
+    *) echo "unknown Windows architecture: $WINEARCH" >&2; exit 2 ;;
+    esac
 
     if [ "${VARDENIX_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         # The demo run shows the program on the user's own screen.
@@ -102,7 +109,13 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\usb_win9x_tests.exe]
 "Version"="win98"
 REG
+    # A 64-bit Windows keeps HKLM\Software twice: the 64-bit programs' view,
+    # where Wine's mount manager reads the drive types, and the 32-bit
+    # programs' one, where a crashing 32-bit program finds its debugger.
     wine regedit /S 'C:\session.reg' </dev/null >/dev/null 2>&1
+    if [ "$WINEARCH" = win64 ]; then
+        wine reg import 'C:\session.reg' /reg:64 </dev/null >/dev/null 2>&1
+    fi
     rm -f "$prefix/drive_c/session.reg"
 
     # The desktop setting takes effect for an explorer started after it: start
@@ -120,6 +133,7 @@ REG
 
     cat >"$dir/env" <<ENV
 export WINEPREFIX='$prefix'
+export WINEARCH=$WINEARCH
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES='$WINEDLLOVERRIDES'
 export LANG=ru_RU.UTF-8
@@ -128,7 +142,7 @@ export DISPLAY='$DISPLAY'
 ENV
     ;;
 *)
-    echo "usage: $0 start DIR [BUILD] | stop DIR" >&2
+    echo "usage: $0 start DIR [BUILD [ARCH]] | stop DIR" >&2
     exit 2
     ;;
 esac
