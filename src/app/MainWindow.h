@@ -56,6 +56,8 @@ public:
     StartupManagerPage& Startup() { return startupPage_; }
     ImmunityPage& Immunity() { return immunityPage_; }
     MemoryProtectionPage& MemoryProtection() { return memoryPage_; }
+    // The tray record, as the last add or delete handed it to the shell.
+    static const NOTIFYICONDATAW& TrayRecord();
 
 protected:
     bool OnInitDialog() override;
