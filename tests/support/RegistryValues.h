@@ -24,12 +24,8 @@ inline std::vector<BYTE> RegistryText(const std::wstring& text)
 // 64-bit Windows does, a 32-bit one has only the one view.
 inline bool HasSeparate32BitView()
 {
-#ifdef _WIN64
-    return true;
-#else
     BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-#endif
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
 // `view` KEY_WOW64_32KEY looks where 32-bit programs look.
