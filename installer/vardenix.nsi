@@ -103,9 +103,10 @@ Var installedBefore
 ; Ends the running program before its files are replaced or removed. Every
 ; Vardenix main window (a dialog captioned "Vardenix" with the window property
 ; "vardenix") is first asked to exit as its tray menu's "Выход" does. Then
-; every process whose file is the installed vardenix.exe, also one of another
-; user's session whose window is out of reach, is waited for and, if it
-; still runs after ten seconds, ended. A program elsewhere is never ended.
+; every process whose file is the installed vardenix.exe is waited for and,
+; if it still runs after ten seconds, ended: also one that has no main window
+; yet, or runs in another user's session, out of reach of window messages.
+; No other program is ever ended by force.
 !macro DEFINE_END_PROGRAM un
 Function ${un}EndProgram
     StrCpy $R0 0

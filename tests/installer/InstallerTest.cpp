@@ -242,11 +242,17 @@ TEST(Installer, AnUpdateEndsTheProgramReplacesItsFilesKeepsQuarantineAndSettings
     EXPECT_EQ(ReadWholeFile(Installed(L"Tollupd.exe")), Packed("VARDENIX_PROGRAM_DIR", "/Tollupd.exe"));
 }
 
-TEST(Installer, ASilentUninstallEndsTheProgramAndRemovesAllButTheQuarantine)
+TEST(Installer, ASilentUninstallEndsTheProgramEvenWithoutItsWindowAndRemovesAllButTheQuarantine)
 {
-    ProgramUnderTest program, uninstaller;
-    ASSERT_NO_FATAL_FAILURE(InstallSilently(program));
+    ProgramUnderTest installed, program, uninstaller;
+    ASSERT_NO_FATAL_FAILURE(InstallSilently(installed));
     MakeFile(Installed(L"quarantine\\photo.jpg.vw"), kItem);
+    // A program that has no main window yet (as at its first question, or
+    // one in another user's session, out of reach) is ended by its file.
+    installed.Kill();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"autorun");
+    ASSERT_TRUE(program.Start(Installed(L"vardenix.exe")));
+    ASSERT_FALSE(program.WaitForMessageBox().empty());
 
     // The uninstaller works from a copy of itself in the temporary folder; it
     // removes its own file last.
