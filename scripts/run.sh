@@ -37,6 +37,7 @@ printf 'holiday\r\n' >"$drive/Photos/beach.jpg"
 program=$build/src/app/vardenix.exe
 if [ -n "$headless" ]; then
     # Nobody is there to answer the first start's autorun question.
+    # (/reg:64: the key the 64-bit program reads; Wine's reg may be the 32-bit one.)
     wine reg add 'HKLM\SOFTWARE\vormtalware' /v autorun /t REG_SZ /d 1 /reg:64 /f >/dev/null 2>&1
 fi
 # "Очистка Диска" empties the Recycle Bin, which under Wine is the Unix user's

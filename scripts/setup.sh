@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
 # Prepares a Debian machine for building and testing Vardenix: the cross
-# compilers, Wine, a virtual display, GoogleTest's sources and the Russian
-# locale. Safe to run again: it installs only what is missing.
+# compilers for 64-bit and 32-bit Windows, 64-bit and 32-bit Wine, a virtual
+# display, GoogleTest's sources, the installer builder and the Russian locale.
+# Safe to run again: it installs only what is missing.
 set -euo pipefail
 
 packages=(
     cmake make python3
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64
+    g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+    wine wine64 wine32:i386
     xvfb xauth imagemagick x11-utils fonts-dejavu-core fonts-dejavu-extra
     locales googletest
     openssl
     fp-utils libchm-bin
+    nsis
 )
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
+
+# The 32-bit build's tests run under 32-bit Wine, which Debian ships for i386.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture"
+    as_root dpkg --add-architecture i386
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts or stops the Wine session that the tests run in:
-#   wine-session.sh start DIR [BUILD [DESKTOP]]
+#   wine-session.sh start DIR [BUILD [ARCH [DESKTOP]]]
 #                             a fresh prefix in DIR/prefix, an Xvfb display
 #                             and one persistent wineserver for the whole run;
-#                             DESKTOP "none" leaves out the virtual desktop
+#                             ARCH win64 (the default) makes a 64-bit Windows,
+#                             win32 a 32-bit one; DESKTOP "none" leaves out the
+#                             virtual desktop
 #   wine-session.sh stop DIR  ends the wineserver and the display
 # DIR/env is written on start; scripts/wine-run.sh reads it.
 #
@@ -45,6 +47,11 @@ start)
     stop_session
     rm -rf "$prefix" "$dir/display"
     mkdir -p "$prefix"
+    export WINEARCH=${4:-win64}
+    case $WINEARCH in
+    win64 | win32) ;;
+    *) echo "unknown Windows architecture: $WINEARCH" >&2; exit 2 ;;
+    esac
 
     if [ "${VARDENIX_USE_DISPLAY:-}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         # The demo run shows the program on the user's own screen.
@@ -104,7 +111,7 @@ REG
     # a notification area, unless told otherwise: the desktop is a window of
     # Wine's explorer.exe, and a process whose windows live in it fails on its
     # next window call once that explorer.exe has ended. Safe removal ends it.
-    if [ "${4:-shell}" != none ]; then
+    if [ "${5:-shell}" != none ]; then
         cat >>"$prefix/drive_c/session.reg" <<'REG'
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
@@ -114,12 +121,17 @@ REG
 "shell"="1024x768"
 REG
     fi
-    # Into both registry views: with 32-bit Wine installed, "wine regedit"
-    # is the 32-bit editor, whose HKLM\Software lands in WOW6432Node, where
-    # the 64-bit mount manager and crash handler never look.
-    for view in 64 32; do
-        wine reg import 'C:\session.reg' /reg:$view </dev/null >/dev/null 2>&1
-    done
+    # A 64-bit Windows keeps HKLM\Software twice: the 64-bit programs' view,
+    # where Wine's mount manager reads the drive types and a crashing 64-bit
+    # program finds its debugger, and the 32-bit programs' one. "wine reg" may
+    # itself be the 32-bit program, so each view is named.
+    if [ "$WINEARCH" = win64 ]; then
+        for view in 64 32; do
+            wine reg import 'C:\session.reg' /reg:$view </dev/null >/dev/null 2>&1
+        done
+    else
+        wine reg import 'C:\session.reg' </dev/null >/dev/null 2>&1
+    fi
     rm -f "$prefix/drive_c/session.reg"
 
     # The desktop setting takes effect for an explorer started after it: start
@@ -137,6 +149,7 @@ REG
 
     cat >"$dir/env" <<ENV
 export WINEPREFIX='$prefix'
+export WINEARCH=$WINEARCH
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES='$WINEDLLOVERRIDES'
 export LANG=ru_RU.UTF-8
@@ -145,7 +158,7 @@ export DISPLAY='$DISPLAY'
 ENV
     ;;
 *)
-    echo "usage: $0 start DIR [BUILD] | stop DIR" >&2
+    echo "usage: $0 start DIR [BUILD [ARCH]] | stop DIR" >&2
     exit 2
     ;;
 esac

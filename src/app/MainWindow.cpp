@@ -65,6 +65,11 @@ HWND MainWindow::InstanceHandle()
     return publishedHandle.load();
 }
 
+const NOTIFYICONDATAW& MainWindow::TrayRecord()
+{
+    return trayRecord;
+}
+
 const MainWindow::PageSlot* MainWindow::SlotOf(int page) const
 {
     for (const PageSlot& slot : kPageSlots) {

@@ -58,6 +58,8 @@ public:
     ImmunityPage& Immunity() { return immunityPage_; }
     MemoryProtectionPage& MemoryProtection() { return memoryPage_; }
     SystemPage& System() { return systemPage_; }
+    // The tray record, as the last add or delete handed it to the shell.
+    static const NOTIFYICONDATAW& TrayRecord();
 
 protected:
     bool OnInitDialog() override;

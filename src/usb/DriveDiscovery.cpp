@@ -3,7 +3,9 @@
 #include "usb/VolumeControl.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,8 @@ namespace {
 constexpr DWORD kDescriptorSize = 551;
 constexpr DWORD kBusTypeOffset = 28;
 constexpr DWORD kBusTypeUsb = 7;
+static_assert(offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) == kBusTypeOffset,
+              "the bus type lies at the same place in 32-bit and 64-bit builds");
 
 // Filled once at start-up, read afterwards from any thread.
 char fixedDrives[kDriveListSize];

@@ -47,6 +47,10 @@ TEST_F(MainWindowTest, StartUpShowsTheInformationPageAndSettlesInTheTray)
     GetWindowRect(window.Handle(), &frame);
     EXPECT_EQ(frame.right - frame.left, 755);
     EXPECT_EQ(frame.bottom - frame.top, 550);
+
+    // The tray record's first version, which every shell takes: the size of
+    // the 32-bit or the 64-bit layout, never a figure of the other build.
+    EXPECT_EQ(MainWindow::TrayRecord().cbSize, sizeof(void*) == 8 ? 168u : 152u);
 }
 
 TEST_F(MainWindowTest, ShowPageShowsOnePageAndHighlightsItsButton)

@@ -61,10 +61,10 @@ std::string TestProgramFolder()
 ProgramUnderTest::~ProgramUnderTest()
 {
     Kill();
-    if (info_.hProcess) {
+    if (info_.hProcess)
         CloseHandle(info_.hProcess);
+    if (info_.hThread)
         CloseHandle(info_.hThread);
-    }
 }
 
 bool ProgramUnderTest::Start(const std::string& exePath, const std::string& arguments)
@@ -78,6 +78,13 @@ bool ProgramUnderTest::Start(const std::string& exePath, const std::string& argu
     startup.cb = sizeof startup;
     return CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &info_) != FALSE;
+}
+
+bool ProgramUnderTest::Attach(DWORD processId)
+{
+    info_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    info_.dwProcessId = processId;
+    return info_.hProcess != nullptr;
 }
 
 bool ProgramUnderTest::WaitForExit(DWORD milliseconds)

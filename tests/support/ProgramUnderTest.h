@@ -16,6 +16,8 @@ public:
 
     // Starts `exePath` with `arguments`; false when it does not start.
     bool Start(const std::string& exePath, const std::string& arguments = std::string());
+    // Takes on a process that something else started; false when it cannot be opened.
+    bool Attach(DWORD processId);
     // Waits for the process to end; true when it ended within `milliseconds`.
     bool WaitForExit(DWORD milliseconds);
     bool IsRunning() const;

@@ -20,6 +20,14 @@ inline std::vector<BYTE> RegistryText(const std::wstring& text)
     return RegistryBytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
+// Whether Windows keeps a registry view of its own for 32-bit programs: a
+// 64-bit Windows does, a 32-bit one has only the one view.
+inline bool HasSeparate32BitView()
+{
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
 // `view` KEY_WOW64_32KEY looks where 32-bit programs look.
 inline bool RegistryValueExists(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view = 0)
 {

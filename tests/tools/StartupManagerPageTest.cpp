@@ -26,6 +26,13 @@ std::wstring Location(HKEY root, const std::wstring& path)
     return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + path;
 }
 
+// Where a value written in the 32-bit view is listed: under WOW6432Node on a
+// 64-bit Windows, in the one Run key of a 32-bit Windows.
+std::wstring Location32()
+{
+    return Location(HKEY_LOCAL_MACHINE, HasSeparate32BitView() ? kWowRun : kRun);
+}
+
 using Row = std::tuple<std::wstring, std::wstring, std::wstring>;  // name, command, location
 
 Row RowOf(const StartupEntry& entry)
@@ -224,15 +231,15 @@ TEST_F(StartupPage, RowsFollowTheLocationsWith32BitEntriesRightAfterTheirOwnLoca
 {
     values.SetText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", L"vdx order 5", L"5");
     values.SetText(HKEY_CURRENT_USER, kRun, L"vdx order 4", L"4");
-    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 3", L"3", KEY_WOW64_32KEY);
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 1", L"1");
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 2", L"2");
+    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 3", L"3", KEY_WOW64_32KEY);
     Create();
     EXPECT_EQ(RowsStartingWith(L"vdx order "),
               (std::vector<Row>{
                   {L"vdx order 1", L"1", Location(HKEY_LOCAL_MACHINE, kRun)},
                   {L"vdx order 2", L"2", Location(HKEY_LOCAL_MACHINE, kRun)},
-                  {L"vdx order 3", L"3", Location(HKEY_LOCAL_MACHINE, kWowRun)},
+                  {L"vdx order 3", L"3", Location32()},
                   {L"vdx order 4", L"4", Location(HKEY_CURRENT_USER, kRun)},
                   {L"vdx order 5", L"5",
                    Location(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce")},
@@ -250,7 +257,7 @@ TEST_F(StartupPage, DeleteRemovesTheSelectedValueWhateverItsNameOrView)
         {HKEY_CURRENT_USER, 0, L"", Location(HKEY_CURRENT_USER, kRun)},  // the key's default value
         {HKEY_CURRENT_USER, 0, L"vdx Ελληνικά 程序", Location(HKEY_CURRENT_USER, kRun)},
         {HKEY_LOCAL_MACHINE, 0, L"vdx " + std::wstring(300, L'n'), Location(HKEY_LOCAL_MACHINE, kRun)},
-        {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"vdx 32-bit", Location(HKEY_LOCAL_MACHINE, kWowRun)},
+        {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"vdx 32-bit", Location32()},
     };
     Create();
     for (const auto& test : cases) {

@@ -1,0 +1,318 @@
+// The setup program VardenixSetup.exe in a Windows of its own (see
+// CMakeLists.txt): a fresh install, installing over it as an update does, and
+// both ways of uninstalling. This test program is built for the kind of
+// Windows it runs in, and the CTest entry names the program files of that
+// kind: a 64-bit Windows must get the 64-bit program, a 32-bit one the 32-bit.
+#include "framework/Text.h"
+#include "support/ProgramUnderTest.h"
+#include "support/ScratchDir.h"
+#include "support/TestDrive.h"
+#include "support/UnixHost.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vardenix";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kSettingsKey[] = L"SOFTWARE\\vormtalware";
+const char kItem[] = "vormtalwareE:\\photo.jpg\r\n\x01\x02\x03";
+
+std::wstring SpecialFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+std::wstring InstallFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Vardenix"; }
+std::string Installed(const wchar_t* name) { return Narrow(InstallFolder() + L"\\" + name); }
+
+// A build output that the CTest entry names by its Unix path.
+std::string BuildOutput(const char* variable, const char* name = "")
+{
+    char path[MAX_PATH] = {};
+    return GetEnvironmentVariableA(variable, path, MAX_PATH) ? WindowsPathOf(path + std::string(name)) : "";
+}
+std::string Packed(const char* variable, const char* name = "")
+{
+    const std::string content = ReadWholeFile(BuildOutput(variable, name));
+    if (content.empty())
+        ADD_FAILURE() << "nothing to compare with: " << variable << name;
+    return content;
+}
+
+// A text value under HKEY_LOCAL_MACHINE, or "(none)".
+std::wstring Setting(const wchar_t* key, const wchar_t* name)
+{
+    wchar_t data[512] = {};
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, data, &size))
+        return L"(none)";
+    return data;
+}
+bool KeyExists(const wchar_t* key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened))
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+std::wstring ShortcutTarget(const std::wstring& link)
+{
+    CoInitialize(nullptr);
+    wchar_t target[MAX_PATH] = {};
+    IShellLinkW* shellLink = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shellLink))) &&
+        SUCCEEDED(shellLink->QueryInterface(IID_PPV_ARGS(&file))) && SUCCEEDED(file->Load(link.c_str(), STGM_READ)))
+        shellLink->GetPath(target, MAX_PATH, nullptr, 0);
+    for (IUnknown* object : {static_cast<IUnknown*>(file), static_cast<IUnknown*>(shellLink)})
+        if (object)
+            object->Release();
+    return target;
+}
+
+std::set<std::wstring> FolderContents(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
+        if (entry.cFileName != std::wstring(L".") && entry.cFileName != std::wstring(L".."))
+            names.insert(entry.cFileName);
+    }
+    FindClose(search);
+    return names;
+}
+
+// The settings key's DACL in the security descriptor language.
+std::wstring SettingsKeyDacl()
+{
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPWSTR text = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, READ_CONTROL, &key);
+    if (key && !GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                                &descriptor))
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, 1, DACL_SECURITY_INFORMATION, &text, nullptr);
+    const std::wstring dacl = text ? text : L"";
+    LocalFree(text);
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return dacl;
+}
+
+// A file's Unix permission bits, as the host's stat tells them.
+int UnixMode(const std::wstring& path)
+{
+    ScratchDir scratch;
+    const std::string answer = scratch / "mode";
+    const std::string command = "stat -c %a '" + UnixPathOf(Narrow(path)) + "' > '" + UnixPathOf(answer) + "'";
+    if (!RunUnix("/bin/sh", "-c \"" + command + "\""))
+        return 0;
+    WaitFor([&] { return ReadWholeFile(answer).find('\n') != std::string::npos; });
+    return static_cast<int>(std::strtol(ReadWholeFile(answer).c_str(), nullptr, 8));
+}
+
+// The installed program, which the setup program started. Its first start
+// asks the autorun question (the test declines) before its main window comes.
+void TakeOnStartedProgram(ProgramUnderTest& program, bool firstStart)
+{
+    HWND window = nullptr;
+    const auto shows = [&](bool question) {
+        window = FindWindowW(L"#32770", L"Vardenix");
+        return window && (question ? GetDlgItem(window, 0xFFFF) != nullptr : GetPropA(window, "vardenix") != nullptr);
+    };
+    if (firstStart) {
+        ASSERT_TRUE(WaitFor([&] { return shows(true); }, 20000)) << "no autorun question at the first start";
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return shows(false); }, 20000)) << "the program did not start";
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    ASSERT_TRUE(program.Attach(id));
+}
+
+void InstallSilently(ProgramUnderTest& program)
+{
+    const bool firstStart = Setting(kSettingsKey, L"autorun") == L"(none)";
+    ProgramUnderTest setup;
+    ASSERT_TRUE(setup.Start(BuildOutput("VARDENIX_SETUP"), "/S") && setup.WaitForExit(120000));
+    ASSERT_EQ(setup.ExitCode(), 0u);
+    // Running before the setup program ended: the updater, which waits for
+    // the setup program, then starts no second one.
+    HANDLE instance = OpenSemaphoreW(SYNCHRONIZE, FALSE, L"vardenix");
+    EXPECT_TRUE(instance) << "the program was not running when the setup program ended";
+    CloseHandle(instance);
+    TakeOnStartedProgram(program, firstStart);
+}
+
+// Presses the default button of a wizard's window whenever it is enabled,
+// until its process ends; false if it shows a message box or lasts too long.
+bool ClickThrough(const ProgramUnderTest& wizard)
+{
+    bool interrupted = false;
+    const bool ended = WaitFor(
+        [&] {
+            if (HWND box = wizard.FindMessageBox()) {
+                ADD_FAILURE() << Narrow(WindowText(GetDlgItem(box, 0xFFFF)), CP_UTF8);
+                return interrupted = true;
+            }
+            HWND window = wizard.FindWindowOf(L"#32770", nullptr, true);
+            HWND next = window ? GetDlgItem(window, IDOK) : nullptr;
+            if (next && IsWindowEnabled(next))
+                PostMessageW(next, BM_CLICK, 0, 0);
+            Sleep(200);
+            return !wizard.IsRunning();
+        },
+        120000);
+    return ended && !interrupted;
+}
+
+// Runs the registered uninstall command with /S. The uninstaller works from a
+// copy of itself in the temporary folder, and the first process ends at
+// once: a job holds both, and the uninstall is over when the job is empty.
+bool UninstallSilently()
+{
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    std::wstring commandLine = Setting(kUninstallKey, L"UninstallString") + L" /S";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    bool ended = false;
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                       &startup, &process)) {
+        if (AssignProcessToJobObject(job, process.hProcess) && ResumeThread(process.hThread) != ~0u)
+            ended = WaitFor(
+                [&] {
+                    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts = {};
+                    QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &counts, sizeof counts,
+                                              nullptr);
+                    return counts.TotalProcesses > 0 && counts.ActiveProcesses == 0;
+                },
+                60000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    TerminateJobObject(job, 1);
+    CloseHandle(job);
+    return ended;
+}
+
+}  // namespace
+
+TEST(Installer, ASilentInstallPutsEverythingInPlaceAndStartsTheProgram)
+{
+    ProgramUnderTest program;
+    ASSERT_NO_FATAL_FAILURE(InstallSilently(program));
+
+    EXPECT_EQ(ReadWholeFile(Installed(L"vardenix.exe")), Packed("VARDENIX_PROGRAM_DIR", "/vardenix.exe"));
+    EXPECT_EQ(ReadWholeFile(Installed(L"Tollupd.exe")), Packed("VARDENIX_PROGRAM_DIR", "/Tollupd.exe"));
+    EXPECT_EQ(ReadWholeFile(Installed(L"Tollmark.chm")), Packed("VARDENIX_HELP_FILE"));
+    const std::wstring links = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Vardenix\\";
+    EXPECT_EQ(ShortcutTarget(links + L"Vardenix.lnk"), InstallFolder() + L"\\vardenix.exe");
+    EXPECT_EQ(ShortcutTarget(links + L"Справка Vardenix.lnk"), InstallFolder() + L"\\Tollmark.chm");
+    EXPECT_EQ(ShortcutTarget(links + L"Удалить Vardenix.lnk"), InstallFolder() + L"\\Uninstall.exe");
+
+    EXPECT_EQ(Setting(kRunKey, L"Vardenix"), L"\"" + InstallFolder() + L"\\vardenix.exe\"");
+    EXPECT_EQ(Setting(kUninstallKey, L"DisplayName"), L"Vardenix");
+    EXPECT_EQ(Setting(kUninstallKey, L"DisplayVersion"), L"5.1.0.15");
+    EXPECT_EQ(Setting(kUninstallKey, L"Publisher"), L"vormtalware");
+    EXPECT_EQ(Setting(kUninstallKey, L"DisplayIcon"), InstallFolder() + L"\\vardenix.exe,0");
+    EXPECT_EQ(Setting(kUninstallKey, L"UninstallString"), L"\"" + InstallFolder() + L"\\Uninstall.exe\"");
+    size_t bytes = 0;
+    for (const wchar_t* name : {L"vardenix.exe", L"Tollupd.exe", L"Tollmark.chm", L"Uninstall.exe"})
+        bytes += ReadWholeFile(Installed(name)).size();
+    DWORD kilobytes = 0, size = sizeof kilobytes;
+    RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr, &kilobytes, &size);
+    EXPECT_NEAR(kilobytes, bytes / 1024.0, 4.0);
+
+    // A standard user's program writes quarantine items and its settings.
+    // The key's DACL Wine keeps whole: Users (BU) may do all that the program
+    // asks for (KA), here and in subkeys (CI). Wine keeps no DACL on a file:
+    // an allow entry with write rights for a group of the user becomes the
+    // group's write bit of the folder, which is what can be seen of it.
+    EXPECT_NE(SettingsKeyDacl().find(L"(A;CI;KA;;;BU)"), std::wstring::npos) << Narrow(SettingsKeyDacl());
+    EXPECT_TRUE(UnixMode(InstallFolder() + L"\\quarantine") & 020) << "no write entry for a group";
+}
+
+TEST(Installer, AnUpdateEndsTheProgramReplacesItsFilesKeepsQuarantineAndSettingsAndStartsItAgain)
+{
+    ProgramUnderTest old;
+    ASSERT_NO_FATAL_FAILURE(InstallSilently(old));
+    MakeFile(Installed(L"quarantine\\photo.jpg.vw"), kItem);
+    MakeFile(Installed(L"Tollmark.chm"), "out of date");
+    const std::wstring lastcheck = Setting(kSettingsKey, L"lastcheck");
+
+    // As in an update: the updater runs from the program folder and waits
+    // while the setup program, started without arguments, is gone through.
+    ProgramUnderTest updater, setup;
+    ASSERT_TRUE(updater.Start(Installed(L"Tollupd.exe"), "Tollmark 5.1.0.15 http://127.0.0.1:9/update/update.ini"));
+    ASSERT_TRUE(updater.WaitForWindow(L"#32770", nullptr, true));
+    ASSERT_TRUE(setup.Start(BuildOutput("VARDENIX_SETUP")));
+    ASSERT_TRUE(ClickThrough(setup));
+    EXPECT_EQ(setup.ExitCode(), 0u);
+    EXPECT_TRUE(old.WaitForExit(0)) << "the old program was ended";
+
+    ProgramUnderTest restarted;
+    ASSERT_NO_FATAL_FAILURE(TakeOnStartedProgram(restarted, false)) << "no autorun question: the settings stayed";
+    EXPECT_EQ(Setting(kSettingsKey, L"lastcheck"), lastcheck);
+    EXPECT_EQ(ReadWholeFile(Installed(L"quarantine\\photo.jpg.vw")), kItem);
+    EXPECT_EQ(ReadWholeFile(Installed(L"Tollmark.chm")), Packed("VARDENIX_HELP_FILE"));
+    EXPECT_EQ(ReadWholeFile(Installed(L"Tollupd.exe")), Packed("VARDENIX_PROGRAM_DIR", "/Tollupd.exe"));
+}
+
+TEST(Installer, ASilentUninstallEndsTheProgramEvenWithoutItsWindowAndRemovesAllButTheQuarantine)
+{
+    ProgramUnderTest installed, program;
+    ASSERT_NO_FATAL_FAILURE(InstallSilently(installed));
+    MakeFile(Installed(L"quarantine\\photo.jpg.vw"), kItem);
+    // A program that has no main window yet (as at its first question, or
+    // one in another user's session, out of reach) is ended by its file.
+    installed.Kill();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"autorun");
+    ASSERT_TRUE(program.Start(Installed(L"vardenix.exe")));
+    ASSERT_FALSE(program.WaitForMessageBox().empty());
+
+    ASSERT_TRUE(UninstallSilently());
+    EXPECT_TRUE(program.WaitForExit(0)) << "the uninstaller ended the program";
+    EXPECT_EQ(FolderContents(InstallFolder()), std::set<std::wstring>{L"quarantine"});
+    EXPECT_EQ(ReadWholeFile(Installed(L"quarantine\\photo.jpg.vw")), kItem) << "the user's files stay";
+    EXPECT_FALSE(PathExists(Narrow(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Vardenix")));
+    EXPECT_EQ(Setting(kRunKey, L"Vardenix"), L"(none)");
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    EXPECT_FALSE(KeyExists(kSettingsKey));
+}
+
+TEST(Installer, TheUninstallersWindowMakesTheProgramWarnAndEndAndTheUserMayRemoveTheQuarantine)
+{
+    ProgramUnderTest program, uninstaller, copy;
+    ASSERT_NO_FATAL_FAILURE(InstallSilently(program));
+    MakeFile(Installed(L"quarantine\\photo.jpg.vw"), kItem);
+
+    ASSERT_TRUE(uninstaller.Start(Installed(L"Uninstall.exe")));
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = FindWindowW(nullptr, L"Удаление Vardenix")) != nullptr; }, 30000));
+    EXPECT_EQ(program.WaitForMessageBox(), L"Вы лишаетесь защиты USB дисков!");
+    EXPECT_TRUE(program.AnswerMessageBox(IDOK));
+    EXPECT_TRUE(program.WaitForExit(10000));
+
+    DWORD copyId = 0;
+    GetWindowThreadProcessId(window, &copyId);
+    ASSERT_TRUE(copy.Attach(copyId));
+    PostMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    EXPECT_NE(copy.WaitForMessageBox().find(L"карантин"), std::wstring::npos);
+    EXPECT_EQ(WindowText(window), L"Удаление Vardenix") << "the caption stays while it works";
+    EXPECT_TRUE(copy.AnswerMessageBox(IDYES));
+    EXPECT_TRUE(ClickThrough(copy));
+    EXPECT_FALSE(PathExists(Narrow(InstallFolder()))) << "nothing left once the quarantine went too";
+}
