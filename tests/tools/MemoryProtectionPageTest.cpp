@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -54,15 +55,16 @@ protected:
         }
         return -1;
     }
-    // Selects the row of process `id` and clicks "Удалить".
+    // Selects the row of process `id` (none for 0) and clicks "Удалить".
     void Delete(DWORD id) const
     {
         LVITEMW state = {};
         state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(page_->List(), LVM_SETITEMSTATE, static_cast<WPARAM>(RowOf(id)), reinterpret_cast<LPARAM>(&state));
+        if (id)
+            SendMessageW(page_->List(), LVM_SETITEMSTATE, RowOf(id), reinterpret_cast<LPARAM>(&state));
         SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
     }
-    bool IsHidden(const ProgramCopy& copy) const
+    static bool IsHidden(const ProgramCopy& copy)
     {
         return (GetFileAttributesA(copy.Path().c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0;
     }
@@ -78,35 +80,27 @@ protected:
 TEST_F(MemoryPageTest, TheMonitorListsOnlyHiddenProgramsWithoutVersionNamedLikeSystemFiles)
 {
     SystemFileName systemName("vardenix-system.exe");
-    struct Case {
-        const char* name;
-        DWORD attributes;
-        bool versioned;
+    const struct {
+        RunningCopy program;
         const wchar_t* refresh;  // the label of a refresh; null: not listed
         bool monitor;            // listed by the monitor ("Риск")
     } cases[] = {
-        {"notepad.exe", FILE_ATTRIBUTE_HIDDEN, false, kRisk, true},
-        {"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true, kRisk, false},
-        {"vardenix-idle.exe", FILE_ATTRIBUTE_HIDDEN, false, kRisk, false},
-        {"notepad.exe", FILE_ATTRIBUTE_NORMAL, false, L"Подозрительные", false},
-        {"vardenix-system.exe", FILE_ATTRIBUTE_NORMAL, true, nullptr, false},
-        {"vardenix-idle.exe", FILE_ATTRIBUTE_NORMAL, false, nullptr, false},
+        {{"notepad.exe", FILE_ATTRIBUTE_HIDDEN}, kRisk, true},
+        {{"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true}, kRisk, false},
+        {{"vardenix-idle.exe", FILE_ATTRIBUTE_HIDDEN}, kRisk, false},
+        {{"notepad.exe", FILE_ATTRIBUTE_NORMAL}, L"Подозрительные", false},
+        {{"vardenix-system.exe", FILE_ATTRIBUTE_NORMAL, true}, nullptr, false},
+        {{"vardenix-idle.exe", FILE_ATTRIBUTE_NORMAL}, nullptr, false},
     };
-    std::vector<std::unique_ptr<ProgramCopy>> copies;
-    ProgramUnderTest processes[6];
-    for (size_t k = 0; k < 6; ++k) {
-        copies.push_back(std::make_unique<ProgramCopy>(cases[k].name, cases[k].attributes, cases[k].versioned));
-        StartIdleProcess(processes[k], copies[k]->Path());
-    }
     auto expectRows = [&](bool monitor) {
-        for (size_t k = 0; k < 6; ++k) {
-            const wchar_t* label = monitor ? (cases[k].monitor ? kRisk : nullptr) : cases[k].refresh;
-            const int row = RowOf(processes[k].ProcessId());
-            ASSERT_EQ(row >= 0, label != nullptr) << copies[k]->Path();
+        for (const auto& c : cases) {
+            const std::wstring path = Widen(c.program.copy.Path());
+            const wchar_t* label = monitor ? (c.monitor ? kRisk : nullptr) : c.refresh;
+            const int row = RowOf(c.program.Id());
+            ASSERT_EQ(row >= 0, label != nullptr) << Narrow(path);
             if (label) {
-                EXPECT_EQ(page_->RowText(row, 0), Widen(cases[k].name));
-                EXPECT_EQ(page_->RowText(row, 1), label);
-                EXPECT_EQ(page_->RowText(row, 2), Widen(copies[k]->Path()));
+                EXPECT_EQ((Texts{page_->RowText(row, 0), page_->RowText(row, 1), page_->RowText(row, 2)}),
+                          (Texts{path.substr(path.rfind(L'\\') + 1), label, path}));
             }
         }
         EXPECT_EQ(page_->ItemText(IDC_MEMORY_STATUS), L"Ваш ПК подвержен риску!");
@@ -138,81 +132,67 @@ TEST(MemoryMonitor, BringsTheMainWindowForwardWhenTheCountChangesToANumberOtherT
     };
 
     EXPECT_FALSE(cameForward()) << "nothing at risk";
-    ProgramCopy first("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramCopy second("write.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramUnderTest one, two;
-    StartIdleProcess(one, first.Path());
+    std::optional<RunningCopy> one, two;
+    one.emplace("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(cameForward()) << "0 to 1";
     EXPECT_FALSE(cameForward()) << "1 stays 1";
-    StartIdleProcess(two, second.Path());
+    two.emplace("write.exe", FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(cameForward()) << "1 to 2";
     EXPECT_EQ(page.RowCount(), 2);
-    two.Kill();
+    two->process.Kill();
     EXPECT_TRUE(cameForward()) << "2 to 1";
-    one.Kill();
+    one->process.Kill();
     EXPECT_FALSE(cameForward()) << "1 to 0";
     EXPECT_EQ(page.RowCount(), 0);
     EXPECT_EQ(page.ItemText(IDC_MEMORY_STATUS), L"Угроз не обнаружено");
 }
 
-TEST_F(MemoryPageTest, DeleteWithoutASelectionOrCancelledChangesNothing)
+// Nothing happens without a selection or with a cancel; a process gone before
+// the answer is an error; a confirmed delete ends the process and moves its
+// file into quarantine. Each answer but a cancel is followed by a refresh.
+TEST_F(MemoryPageTest, DeleteEndsTheProcessAndQuarantinesItsFileOnlyOnceConfirmed)
 {
-    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramCopy suspicious("notepad.exe", FILE_ATTRIBUTE_NORMAL);
-    ProgramUnderTest process, late;
-    StartIdleProcess(process, disguised.Path());
+    RunningCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    RunningCopy gone("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
     Open();
     page_->RefreshProcessList();
     const int rows = page_->RowCount();
-    StartIdleProcess(late, suspicious.Path());  // a refresh would list it now
+    RunningCopy late("notepad.exe", FILE_ATTRIBUTE_NORMAL);  // a refresh would list it now
 
-    SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+    Delete(0);
     EXPECT_EQ(recorder_.Texts(), Texts{L"Пожалуйста, выберите файл"});
     recorder_.Clear();
     recorder_.SetAnswer(IDCANCEL);
-    Delete(process.ProcessId());
+    Delete(disguised.Id());
     ASSERT_EQ(recorder_.Texts(), Texts{L"Удаление: notepad.exe?"});
     EXPECT_TRUE(IsQuestion(recorder_.Calls()[0]));
-    EXPECT_TRUE(process.IsRunning());
-    EXPECT_TRUE(IsHidden(disguised));
+    EXPECT_TRUE(disguised.process.IsRunning());
     EXPECT_EQ(page_->RowCount(), rows);
-    EXPECT_EQ(RowOf(late.ProcessId()), -1) << "not refreshed";
-    EXPECT_TRUE(ItemNames().empty());
-}
+    EXPECT_EQ(RowOf(late.Id()), -1) << "not refreshed";
 
-TEST_F(MemoryPageTest, DeleteEndsTheProcessAndMovesItsFileIntoQuarantine)
-{
-    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
-    ProgramUnderTest process;
-    StartIdleProcess(process, disguised.Path());
-    Open();
-    page_->RefreshProcessList();
-    Delete(process.ProcessId());
-    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kWait, L"Удален"}));
-    EXPECT_FALSE(process.IsRunning());
-    EXPECT_FALSE(PathExists(disguised.Path()));
-    ASSERT_EQ(ItemNames(), std::vector<std::string>{"notepad.exe.vw"});
-    EXPECT_EQ(ReadWholeFile(ItemPath("notepad.exe.vw")), ItemBytes(disguised.Path(), disguised.Content()));
-    EXPECT_EQ(RowOf(process.ProcessId()), -1) << "refreshed";
-}
-
-TEST_F(MemoryPageTest, AProcessGoneBeforeTheAnswerIsAnErrorFollowedByARefresh)
-{
-    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramUnderTest process;
-    StartIdleProcess(process, disguised.Path());
-    Open();
-    page_->RefreshProcessList();
+    recorder_.Clear();
     recorder_.SetAnswer([&](const MessageBoxCall& call) {
         if (IsQuestion(call))
-            process.Kill();
+            gone.process.Kill();
         return IDOK;
     });
-    Delete(process.ProcessId());
+    Delete(gone.Id());
     EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kDeleteError}));
-    EXPECT_TRUE(IsHidden(disguised));
+    EXPECT_TRUE(IsHidden(gone.copy));
+    EXPECT_EQ(RowOf(gone.Id()), -1);
+    EXPECT_GE(RowOf(late.Id()), 0) << "refreshed";
+    EXPECT_TRUE(IsHidden(disguised.copy));
     EXPECT_TRUE(ItemNames().empty());
-    EXPECT_EQ(RowOf(process.ProcessId()), -1) << "refreshed";
+
+    recorder_.Clear();
+    recorder_.SetAnswer(IDOK);
+    Delete(disguised.Id());
+    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kWait, L"Удален"}));
+    EXPECT_FALSE(disguised.process.IsRunning());
+    EXPECT_FALSE(PathExists(disguised.copy.Path()));
+    ASSERT_EQ(ItemNames(), std::vector<std::string>{"notepad.exe.vw"});
+    EXPECT_EQ(ReadWholeFile(ItemPath("notepad.exe.vw")), ItemBytes(disguised.copy.Path(), disguised.copy.Content()));
+    EXPECT_EQ(RowOf(disguised.Id()), -1);
 }
 
 // Rows past 256 keep their processes; and when the list is rebuilt while the

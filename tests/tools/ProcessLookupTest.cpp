@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -42,80 +41,67 @@ TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuf
     EXPECT_EQ(std::string(small + 8, 4), "xxxx");
 }
 
-TEST(ProcessLookup, VersionBlockAndHiddenAttributeOfAFile)
-{
-    ProgramCopy plain("plain.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramCopy versioned("versioned.exe", FILE_ATTRIBUTE_NORMAL, true);
-    ASSERT_GT(GetFileVersionInfoSizeA(versioned.Path().c_str(), nullptr), 512u) << "a block larger than the buffer";
-    // A file whose attributes cannot be read is no evidence of a hidden program.
-    const std::string missing = plain.Path() + ".missing";
-    const std::tuple<std::string, bool, bool> cases[] = {
-        {plain.Path(), false, true}, {versioned.Path(), true, false}, {missing, false, false}};
-    for (const auto& c : cases) {
-        ProcessFile file;
-        file.path = std::get<0>(c);
-        file.ReadAttributes();
-        EXPECT_EQ(HasVersionInfo(file.path.c_str()), std::get<1>(c)) << file.path;
-        EXPECT_EQ(file.IsHidden(), std::get<2>(c)) << file.path;
-    }
-}
-
 // A cached pass lists exactly what a pass without the cache lists, as files
 // are hidden and shown, replaced, and names come to the system folders.
 TEST(ProcessLookup, ACachedPassListsWhatAnUncachedPassLists)
 {
     SystemFileName systemName("vardenix-system.exe");
-    ProgramCopy copies[] = {{"notepad.exe", FILE_ATTRIBUTE_HIDDEN},
+    RunningCopy copies[] = {{"notepad.exe", FILE_ATTRIBUTE_HIDDEN},
                             {"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true},
                             {"notepad.exe", FILE_ATTRIBUTE_NORMAL},
                             {"vardenix-probe.exe", FILE_ATTRIBUTE_HIDDEN}};
-    ProgramUnderTest processes[4];
-    for (int k = 0; k < 4; ++k)
-        StartIdleProcess(processes[k], copies[k].Path());
+    ASSERT_GT(GetFileVersionInfoSizeA(copies[1].copy.Path().c_str(), nullptr), 512u) << "larger than the buffer";
+    EXPECT_TRUE(HasVersionInfo(copies[1].copy.Path().c_str()));
+    EXPECT_FALSE(HasVersionInfo(copies[0].copy.Path().c_str()));
+    // A file whose attributes cannot be read is no evidence of a hidden program.
+    ProcessFile missing;
+    missing.path = copies[0].copy.Path() + ".missing";
+    missing.ReadAttributes();
+    EXPECT_FALSE(missing.IsHidden());
 
     ProcessLookupCache caches[2];
     const ListingRule rules[] = {ListingRule::Monitor, ListingRule::Refresh};
-    // Whether the cached monitor lists `process`, once both rules agreed with a pass afresh.
-    auto monitorLists = [&](const ProgramUnderTest& process) {
+    // Whether the cached monitor lists process `id`, once both rules agreed with a pass afresh.
+    auto monitorLists = [&](DWORD id) {
         for (int r = 0; r < 2; ++r) {
             ListRiskyProcesses(rules[r], caches[r]);
             ProcessLookupCache none(false);
             EXPECT_EQ(ListRiskyProcesses(rules[r], caches[r]), ListRiskyProcesses(rules[r], none)) << "rule " << r;
         }
-        return Lists(ListRiskyProcesses(ListingRule::Monitor, caches[0]), process.ProcessId());
+        return Lists(ListRiskyProcesses(ListingRule::Monitor, caches[0]), id);
     };
 
-    EXPECT_TRUE(monitorLists(processes[0]));
-    EXPECT_FALSE(monitorLists(processes[1])) << "it has a version block";
-    SetFileAttributesA(copies[0].Path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesA(copies[2].Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_FALSE(monitorLists(processes[0])) << "shown";
-    EXPECT_TRUE(monitorLists(processes[2])) << "hidden";
+    EXPECT_TRUE(monitorLists(copies[0].Id()));
+    EXPECT_FALSE(monitorLists(copies[1].Id())) << "it has a version block";
+    SetFileAttributesA(copies[0].copy.Path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(copies[2].copy.Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(monitorLists(copies[0].Id())) << "shown";
+    EXPECT_TRUE(monitorLists(copies[2].Id())) << "hidden";
 
     // The same path, now a file without a version block.
-    processes[1].Kill();
-    SetFileAttributesA(copies[1].Path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_TRUE(CopyFileA(copies[0].Path().c_str(), copies[1].Path().c_str(), FALSE));
-    SetFileAttributesA(copies[1].Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const std::string replaced = copies[1].copy.Path();
+    copies[1].process.Kill();
+    SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(CopyFileA(copies[0].copy.Path().c_str(), replaced.c_str(), FALSE));
+    SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_HIDDEN);
     ProgramUnderTest restarted;
-    StartIdleProcess(restarted, copies[1].Path());
-    EXPECT_TRUE(monitorLists(restarted)) << "replaced";
+    StartIdleProcess(restarted, replaced);
+    EXPECT_TRUE(monitorLists(restarted.ProcessId())) << "replaced";
 
-    EXPECT_FALSE(monitorLists(processes[3]));
+    EXPECT_FALSE(monitorLists(copies[3].Id()));
     {
         SystemFileName probeName("vardenix-probe.exe");
-        EXPECT_TRUE(monitorLists(processes[3])) << "named like a system file now";
+        EXPECT_TRUE(monitorLists(copies[3].Id())) << "named like a system file now";
     }
-    EXPECT_FALSE(monitorLists(processes[3])) << "no longer";
+    EXPECT_FALSE(monitorLists(copies[3].Id())) << "no longer";
 }
 
 // Only the very process that was listed is opened: not a later one given its
 // identifier, nor one that runs another file or has another name.
 TEST(ProcessLookup, AListedProcessOpensOnlyWhileItIsTheSameProcess)
 {
-    ProgramCopy copy("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramUnderTest process;
-    StartIdleProcess(process, copy.Path());
+    RunningCopy copy("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
+    ProgramUnderTest& process = copy.process;
     ProcessLookupCache cache;
     const std::vector<ListedProcess> listed = ListRiskyProcesses(ListingRule::Refresh, cache);
     auto found = std::find_if(listed.begin(), listed.end(),

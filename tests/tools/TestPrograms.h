@@ -68,3 +68,15 @@ inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
                         30000))
         << path << " runs " << module.szExePath << (process.IsRunning() ? "" : ", ended");
 }
+
+// A ProgramCopy started from where it lies, as a disguised program runs.
+struct RunningCopy {
+    RunningCopy(const std::string& name, DWORD attributes, bool versioned = false) : copy(name, attributes, versioned)
+    {
+        StartIdleProcess(process, copy.Path());
+    }
+    DWORD Id() const { return process.ProcessId(); }
+
+    ProgramCopy copy;
+    ProgramUnderTest process;
+};
