@@ -40,32 +40,29 @@ bool ExistsW(const std::wstring& path)
 TEST(DiskCleanup, DeletesEveryFileDepthFirstAndKeepsEveryFolder)
 {
     ScratchDir temp;
-    for (const char* folder : {"A", "A\\deep", "B", "B\\deep"})
-        MakeFolder(temp / folder);
     MakeFile(temp / "x.tmp");
-    MakeFile(temp / "A\\a.tmp");
-    MakeFile(temp / "A\\deep\\a2.tmp", "", FILE_ATTRIBUTE_READONLY);
-    MakeFile(temp / "B\\b.tmp");
-    MakeFile(temp / "B\\deep\\b2.tmp", "", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-
-    // Whatever order the file system keeps, the folder it lists later comes first.
+    for (const std::string folder : {"A", "B"}) {
+        MakeFolder(temp / folder);
+        MakeFolder(temp / (folder + "\\deep"));
+        MakeFile(temp / (folder + "\\f.tmp"));
+        MakeFile(temp / (folder + "\\deep\\f.tmp"), "",
+                 folder == "A" ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    }
+    std::vector<std::string> listed;  // the folders in the order the file system lists them
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA((temp / "*").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    std::string lastFound;
     do {
         if (found.cFileName[0] != '.' && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            lastFound = found.cFileName;
+            listed.push_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    const bool bFirst = lastFound == "B";
-    const std::vector<Report> expected = {
-        {Widen(temp / "x.tmp"), IDS_DELETED},
-        {Widen(temp / (bFirst ? "B\\b.tmp" : "A\\a.tmp")), IDS_DELETED},
-        {Widen(temp / (bFirst ? "B\\deep\\b2.tmp" : "A\\deep\\a2.tmp")), IDS_DELETED},
-        {Widen(temp / (bFirst ? "A\\a.tmp" : "B\\b.tmp")), IDS_DELETED},
-        {Widen(temp / (bFirst ? "A\\deep\\a2.tmp" : "B\\deep\\b2.tmp")), IDS_DELETED},
-    };
+    // A folder's files first, then its folders, the one listed last first.
+    std::vector<Report> expected = {{Widen(temp / "x.tmp"), IDS_DELETED}};
+    for (auto folder = listed.rbegin(); folder != listed.rend(); ++folder) {
+        for (const char* file : {"\\f.tmp", "\\deep\\f.tmp"})
+            expected.emplace_back(Widen(temp / (*folder + file)), IDS_DELETED);
+    }
     EXPECT_EQ(Clean(temp.Path() + "\\"), expected);
     for (const char* folder : {"A", "A\\deep", "B", "B\\deep"})
         EXPECT_TRUE(PathExists(temp / folder)) << folder;
