@@ -88,7 +88,7 @@ private:
 // permissions come back when the object goes.
 class ReadOnlyKey {
 public:
-    ReadOnlyKey(HKEY root, const std::wstring& path) : root_(root), path_(path)
+    ReadOnlyKey(HKEY root, const std::wstring& path)
     {
         PSECURITY_DESCRIPTOR readOnly = nullptr;
         DWORD size = 0;
@@ -112,19 +112,9 @@ public:
     ReadOnlyKey(const ReadOnlyKey&) = delete;
     ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
 
-    // True once the system refuses to open the key for a change.
-    bool Locked() const
-    {
-        HKEY key = nullptr;
-        if (!locked_ || RegOpenKeyExW(root_, path_.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return locked_;
-        RegCloseKey(key);
-        return false;
-    }
+    bool Locked() const { return locked_; }
 
 private:
-    HKEY root_;
-    std::wstring path_;
     HKEY key_ = nullptr;
     std::vector<BYTE> original_;
     bool locked_ = false;
