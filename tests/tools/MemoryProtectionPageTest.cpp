@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -33,6 +32,15 @@ void WaitForFreshPass(const MemoryProtectionPage& page)
     ASSERT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
 }
 
+int RowOf(const MemoryProtectionPage& page, DWORD id)
+{
+    for (int row = 0; row < page.RowCount(); ++row) {
+        if (page.RowProcess(row)->id == id)
+            return row;
+    }
+    return -1;
+}
+
 // The page in a window of the test's own, its monitor idle unless asked for;
 // the quarantine folder empty before and after.
 class MemoryPageTest : public QuarantineTest {
@@ -47,14 +55,7 @@ protected:
         page_.reset();
         QuarantineTest::TearDown();
     }
-    int RowOf(DWORD id) const
-    {
-        for (int row = 0; row < page_->RowCount(); ++row) {
-            if (page_->RowProcess(row)->id == id)
-                return row;
-        }
-        return -1;
-    }
+    int RowOf(DWORD id) const { return ::RowOf(*page_, id); }
     // Selects the row of process `id` (none for 0) and clicks "Удалить".
     void Delete(DWORD id) const
     {
@@ -76,11 +77,28 @@ protected:
 
 }  // namespace
 
-// A refresh lists more than the monitor, whose next pass replaces it.
-TEST_F(MemoryPageTest, TheMonitorListsOnlyHiddenProgramsWithoutVersionNamedLikeSystemFiles)
+// The monitor lists the hidden programs without a version block that are named
+// like system files; a refresh lists more, until the next pass. The main
+// window comes forward on the memory page when their number changes to one
+// other than 0.
+TEST(MemoryMonitor, ListsDisguisedProgramsAndBringsTheWindowForwardWhenTheirNumberChanges)
 {
+    MainWindow window(MonitorTiming{0, 250});
+    ASSERT_TRUE(window.CreateModeless(nullptr));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }));
+    MemoryProtectionPage& page = window.MemoryProtection();
+    // Came the window forward on the memory page? It then goes back to the tray.
+    auto cameForward = [&] {
+        WaitForFreshPass(page);
+        const bool forward = IsWindowVisible(window.Handle()) && window.IsPageShown(MainWindow::kMemoryPage);
+        window.ShowPage(MainWindow::kInfoPage);
+        window.Hide();
+        return forward;
+    };
+    EXPECT_FALSE(cameForward()) << "nothing at risk";
+
     SystemFileName systemName("vardenix-system.exe");
-    const struct {
+    struct {
         RunningCopy program;
         const wchar_t* refresh;  // the label of a refresh; null: not listed
         bool monitor;            // listed by the monitor ("Риск")
@@ -96,52 +114,29 @@ TEST_F(MemoryPageTest, TheMonitorListsOnlyHiddenProgramsWithoutVersionNamedLikeS
         for (const auto& c : cases) {
             const std::wstring path = Widen(c.program.copy.Path());
             const wchar_t* label = monitor ? (c.monitor ? kRisk : nullptr) : c.refresh;
-            const int row = RowOf(c.program.Id());
+            const int row = RowOf(page, c.program.Id());
             ASSERT_EQ(row >= 0, label != nullptr) << Narrow(path);
             if (label) {
-                EXPECT_EQ((Texts{page_->RowText(row, 0), page_->RowText(row, 1), page_->RowText(row, 2)}),
+                EXPECT_EQ((Texts{page.RowText(row, 0), page.RowText(row, 1), page.RowText(row, 2)}),
                           (Texts{path.substr(path.rfind(L'\\') + 1), label, path}));
             }
         }
-        EXPECT_EQ(page_->ItemText(IDC_MEMORY_STATUS), L"Ваш ПК подвержен риску!");
+        EXPECT_EQ(page.ItemText(IDC_MEMORY_STATUS), L"Ваш ПК подвержен риску!");
     };
-
-    Open({0, 300});
-    WaitForFreshPass(*page_);
-    expectRows(true);
-    EXPECT_EQ(page_->RowCount(), 1) << "nothing else runs hidden";
-    page_->RefreshProcessList();
-    expectRows(false);
-    WaitForFreshPass(*page_);
-    expectRows(true);
-}
-
-TEST(MemoryMonitor, BringsTheMainWindowForwardWhenTheCountChangesToANumberOtherThanZero)
-{
-    MainWindow window(MonitorTiming{0, 250});
-    ASSERT_TRUE(window.CreateModeless(nullptr));
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }));
-    MemoryProtectionPage& page = window.MemoryProtection();
-    // Came the window forward on the memory page? It then goes back to the tray.
-    auto cameForward = [&] {
-        WaitForFreshPass(page);
-        const bool forward = IsWindowVisible(window.Handle()) && window.IsPageShown(MainWindow::kMemoryPage);
-        window.ShowPage(MainWindow::kInfoPage);
-        window.Hide();
-        return forward;
-    };
-
-    EXPECT_FALSE(cameForward()) << "nothing at risk";
-    std::optional<RunningCopy> one, two;
-    one.emplace("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(cameForward()) << "0 to 1";
+    expectRows(true);
+    EXPECT_EQ(page.RowCount(), 1) << "nothing else runs hidden";
+    page.RefreshProcessList();
+    expectRows(false);
     EXPECT_FALSE(cameForward()) << "1 stays 1";
-    two.emplace("write.exe", FILE_ATTRIBUTE_HIDDEN);
+    expectRows(true);
+
+    RunningCopy second("write.exe", FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(cameForward()) << "1 to 2";
     EXPECT_EQ(page.RowCount(), 2);
-    two->process.Kill();
+    second.process.Kill();
     EXPECT_TRUE(cameForward()) << "2 to 1";
-    one->process.Kill();
+    cases[0].program.process.Kill();
     EXPECT_FALSE(cameForward()) << "1 to 0";
     EXPECT_EQ(page.RowCount(), 0);
     EXPECT_EQ(page.ItemText(IDC_MEMORY_STATUS), L"Угроз не обнаружено");
