@@ -35,9 +35,9 @@ protected:
     PageHost host;
     StartupManagerPage page;
 
+    void SetUp() override { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
     void TearDown() override { page.Destroy(); }
 
-    void Create() { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
     void Click(int id)
     {
         SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
@@ -144,7 +144,7 @@ TEST_F(StartupPage, RowsFollowTheLocationsWith32BitEntriesRightAfterTheirOwnLoca
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 3", L"3", KEY_WOW64_32KEY);
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 1", L"1");
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 2", L"2");
-    Create();
+    Refresh();
     std::vector<Row> rows;
     for (int row = 0; row < page.RowCount(); ++row) {
         if (page.RowText(row, 0).compare(0, 10, L"vdx order ") == 0)
@@ -173,14 +173,16 @@ TEST_F(StartupPage, DeleteRemovesTheSelectedRowsValueAloneWhateverItsNameOrView)
         {HKEY_LOCAL_MACHINE, HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"vdx 32-bit", false},
         {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, 0, L"vdx read only", true},
     };
-    Create();
+    for (const auto& test : cases) {
+        values.SetText(test.root, kRun, test.name, L"C:\\x.exe", test.view);
+        values.SetText(test.twinRoot, kRun, test.name, L"C:\\twin.exe");
+    }
+    Refresh();
     Delete();
     EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Пожалуйста, выберите пункт"});
     for (const auto& test : cases) {
         const std::wstring location = Location(test.root, test.view ? kWowRun : kRun);
         SCOPED_TRACE(location + L" " + test.name);
-        values.SetText(test.root, kRun, test.name, L"C:\\x.exe", test.view);
-        values.SetText(test.twinRoot, kRun, test.name, L"C:\\twin.exe");
         std::optional<ReadOnlyKey> locked;
         if (test.readOnly) {
             locked.emplace(test.root, kRun);
