@@ -41,29 +41,24 @@ int RowOf(const MemoryProtectionPage& page, DWORD id)
     return -1;
 }
 
-// The page in a window of the test's own, its monitor idle unless asked for;
-// the quarantine folder empty before and after.
+// The page in a window of the test's own, its monitor idle; the quarantine
+// folder empty before and after.
 class MemoryPageTest : public QuarantineTest {
 protected:
-    void Open(MonitorTiming timing = {INFINITE, INFINITE})
+    void SetUp() override
     {
-        page_ = std::make_unique<MemoryProtectionPage>(timing);
-        ASSERT_TRUE(page_->CreateModeless(host_.Handle()));
+        QuarantineTest::SetUp();
+        ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
     }
-    void TearDown() override
-    {
-        page_.reset();
-        QuarantineTest::TearDown();
-    }
-    int RowOf(DWORD id) const { return ::RowOf(*page_, id); }
+    int RowOf(DWORD id) const { return ::RowOf(page_, id); }
     // Selects the row of process `id` (none for 0) and clicks "Удалить".
     void Delete(DWORD id) const
     {
         LVITEMW state = {};
         state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
         if (id)
-            SendMessageW(page_->List(), LVM_SETITEMSTATE, RowOf(id), reinterpret_cast<LPARAM>(&state));
-        SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+            SendMessageW(page_.List(), LVM_SETITEMSTATE, RowOf(id), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
     }
     static bool IsHidden(const ProgramCopy& copy)
     {
@@ -72,7 +67,7 @@ protected:
 
     MessageRecorder recorder_;
     PageHost host_;
-    std::unique_ptr<MemoryProtectionPage> page_;
+    MemoryProtectionPage page_{MonitorTiming{INFINITE, INFINITE}};
 };
 
 }  // namespace
@@ -149,9 +144,8 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessAndQuarantinesItsFileOnlyOnceConfirme
 {
     RunningCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     RunningCopy gone("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    Open();
-    page_->RefreshProcessList();
-    const int rows = page_->RowCount();
+    page_.RefreshProcessList();
+    const int rows = page_.RowCount();
     RunningCopy late("notepad.exe", FILE_ATTRIBUTE_NORMAL);  // a refresh would list it now
 
     Delete(0);
@@ -162,7 +156,7 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessAndQuarantinesItsFileOnlyOnceConfirme
     ASSERT_EQ(recorder_.Texts(), Texts{L"Удаление: notepad.exe?"});
     EXPECT_TRUE(IsQuestion(recorder_.Calls()[0]));
     EXPECT_TRUE(disguised.process.IsRunning());
-    EXPECT_EQ(page_->RowCount(), rows);
+    EXPECT_EQ(page_.RowCount(), rows);
     EXPECT_EQ(RowOf(late.Id()), -1) << "not refreshed";
 
     recorder_.Clear();
@@ -203,13 +197,12 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
         StartIdleProcess(*processes.back(), shared.Path());
         started.push_back(processes.back()->ProcessId());
     }
-    Open();
-    page_->RefreshProcessList();
+    page_.RefreshProcessList();
     // Wine's own services are listed too ("Подозрительные").
-    for (int row = 0; row < page_->RowCount(); ++row) {
-        EXPECT_EQ(page_->RowText(row, 2), Widen(page_->RowProcess(row)->path)) << row;
-        if (page_->RowProcess(row)->path == shared.Path())
-            listed.push_back(page_->RowProcess(row)->id);
+    for (int row = 0; row < page_.RowCount(); ++row) {
+        EXPECT_EQ(page_.RowText(row, 2), Widen(page_.RowProcess(row)->path)) << row;
+        if (page_.RowProcess(row)->path == shared.Path())
+            listed.push_back(page_.RowProcess(row)->id);
     }
     ASSERT_EQ(listed.size(), started.size());
     EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), started.begin()));
@@ -219,7 +212,7 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
     recorder_.SetAnswer([&](const MessageBoxCall& call) {
         if (IsQuestion(call)) {
             processes[std::find(started.begin(), started.end(), ended) - started.begin()]->Kill();
-            page_->RefreshProcessList();
+            page_.RefreshProcessList();
         }
         return IDOK;
     });

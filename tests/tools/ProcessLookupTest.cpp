@@ -10,15 +10,6 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-bool Lists(const std::vector<ListedProcess>& listed, DWORD id)
-{
-    return std::any_of(listed.begin(), listed.end(), [id](const ListedProcess& p) { return p.id == id; });
-}
-
-}  // namespace
-
 TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuffer)
 {
     char windows[MAX_PATH] = {};
@@ -68,7 +59,8 @@ TEST(ProcessLookup, ACachedPassListsWhatAnUncachedPassLists)
             ProcessLookupCache none(false);
             EXPECT_EQ(ListRiskyProcesses(rules[r], caches[r]), ListRiskyProcesses(rules[r], none)) << "rule " << r;
         }
-        return Lists(ListRiskyProcesses(ListingRule::Monitor, caches[0]), id);
+        const std::vector<ListedProcess> listed = ListRiskyProcesses(ListingRule::Monitor, caches[0]);
+        return std::any_of(listed.begin(), listed.end(), [id](const ListedProcess& p) { return p.id == id; });
     };
 
     EXPECT_TRUE(monitorLists(copies[0].Id()));
