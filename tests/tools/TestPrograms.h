@@ -70,13 +70,13 @@ inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
 }
 
 // A ProgramCopy started from where it lies, as a disguised program runs.
-struct RunningCopy {
-    RunningCopy(const std::string& name, DWORD attributes, bool versioned = false) : copy(name, attributes, versioned)
+struct RunningCopy : ProgramCopy {
+    RunningCopy(const std::string& name, DWORD attributes, bool versioned = false)
+        : ProgramCopy(name, attributes, versioned)
     {
-        StartIdleProcess(process, copy.Path());
+        StartIdleProcess(process, Path());
     }
     DWORD Id() const { return process.ProcessId(); }
 
-    ProgramCopy copy;
     ProgramUnderTest process;
 };
