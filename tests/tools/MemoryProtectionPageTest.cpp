@@ -51,13 +51,16 @@ protected:
         ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
     }
     int RowOf(DWORD id) const { return ::RowOf(page_, id); }
-    // Selects the row of process `id` (none for 0) and clicks "Удалить".
+    // Selects the row of process `id` (none for 0) and clicks "Удалить"; a
+    // process not listed is no click, which could end another.
     void Delete(DWORD id) const
     {
         LVITEMW state = {};
         state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        if (id)
-            SendMessageW(page_.List(), LVM_SETITEMSTATE, RowOf(id), reinterpret_cast<LPARAM>(&state));
+        const int row = id ? RowOf(id) : -1;
+        ASSERT_TRUE(row >= 0 || id == 0) << id << " is not listed";
+        if (row >= 0)
+            SendMessageW(page_.List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
         SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
     }
     static bool IsHidden(const ProgramCopy& copy)
