@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -88,4 +89,41 @@ private:
         bool madeKey;
     };
     std::vector<Value> values_;
+};
+
+// An existing key that everyone may read but nobody may change, as the
+// HKEY_LOCAL_MACHINE keys are for a user without administrator rights. Its own
+// permissions come back when the object goes.
+class ReadOnlyKey {
+public:
+    ReadOnlyKey(HKEY root, const std::wstring& path)
+    {
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        DWORD size = 0;
+        if (RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS ||
+            !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                  nullptr))
+            return;
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+        original_.resize(size);
+        locked_ = RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) == ERROR_SUCCESS &&
+                  RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
+        LocalFree(readOnly);
+    }
+    ~ReadOnlyKey()
+    {
+        if (locked_)
+            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
+        if (key_)
+            RegCloseKey(key_);
+    }
+    ReadOnlyKey(const ReadOnlyKey&) = delete;
+    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+
+    bool Locked() const { return locked_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<BYTE> original_;
+    bool locked_ = false;
 };

@@ -25,11 +25,6 @@ std::vector<Report> Clean(const std::wstring& folder)
     return reports;
 }
 
-std::vector<Report> Clean(const std::string& folder)
-{
-    return Clean(Widen(folder));
-}
-
 bool ExistsW(const std::wstring& path)
 {
     return GetFileAttributesW((L"\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -37,45 +32,62 @@ bool ExistsW(const std::wstring& path)
 
 }  // namespace
 
-TEST(DiskCleanup, DeletesEveryFileDepthFirstAndKeepsEveryFolder)
+// Every file goes, whatever its attributes, its name or the length of its path;
+// every folder stays. Depth first: a folder's files, then its folders, the one
+// the file system lists last first.
+TEST(DiskCleanup, DeletesEveryFileDepthFirstAtAnyLengthAndKeepsEveryFolder)
 {
     ScratchDir temp;
-    for (const char* folder : {"A", "A\\deep", "B", "B\\deep"})
-        MakeFolder(temp / folder);
-    MakeFile(temp / "x.tmp");
-    MakeFile(temp / "A\\a.tmp");
-    MakeFile(temp / "A\\deep\\a2.tmp", "", FILE_ATTRIBUTE_READONLY);
-    MakeFile(temp / "B\\b.tmp");
-    MakeFile(temp / "B\\deep\\b2.tmp", "", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-
-    // Whatever order the file system keeps, the folder it lists later comes first.
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((temp / "*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    std::string lastFound;
-    do {
-        if (found.cFileName[0] != '.' && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            lastFound = found.cFileName;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    const bool bFirst = lastFound == "B";
-    const std::vector<Report> expected = {
-        {Widen(temp / "x.tmp"), IDS_DELETED},
-        {Widen(temp / (bFirst ? "B\\b.tmp" : "A\\a.tmp")), IDS_DELETED},
-        {Widen(temp / (bFirst ? "B\\deep\\b2.tmp" : "A\\deep\\a2.tmp")), IDS_DELETED},
-        {Widen(temp / (bFirst ? "A\\a.tmp" : "B\\b.tmp")), IDS_DELETED},
-        {Widen(temp / (bFirst ? "A\\deep\\a2.tmp" : "B\\deep\\b2.tmp")), IDS_DELETED},
+    const std::wstring shownRoot = Widen(temp.Path()) + L"\\";
+    std::wstring chain = L"B\\deep";
+    while (chain.size() < 300)
+        chain += L"\\" + std::wstring(40, L'д');
+    // Each folder's files in the order the walk reaches them.
+    const std::pair<std::wstring, DWORD> files[] = {
+        {L"x.tmp", FILE_ATTRIBUTE_NORMAL},
+        {L"A\\日本語.txt", FILE_ATTRIBUTE_NORMAL},
+        {L"A\\deep\\Ωμέγα.txt", FILE_ATTRIBUTE_READONLY},
+        {L"B\\f.tmp", FILE_ATTRIBUTE_NORMAL},
+        {L"B\\deep\\f.tmp", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {chain + L"\\файл.tmp", FILE_ATTRIBUTE_NORMAL},
     };
-    EXPECT_EQ(Clean(temp.Path() + "\\"), expected);
-    for (const char* folder : {"A", "A\\deep", "B", "B\\deep"})
-        EXPECT_TRUE(PathExists(temp / folder)) << folder;
-    EXPECT_TRUE(Clean(temp.Path()).empty()) << "an empty tree reports nothing";
+    for (const auto& [file, attributes] : files) {
+        for (size_t slash = file.find(L'\\'); slash != std::wstring::npos; slash = file.find(L'\\', slash + 1))
+            CreateDirectoryW((L"\\\\?\\" + shownRoot + file.substr(0, slash)).c_str(), nullptr);
+        const HANDLE handle = CreateFileW((L"\\\\?\\" + shownRoot + file).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, attributes, nullptr);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE) << Narrow(file);
+        CloseHandle(handle);
+    }
+    std::vector<std::wstring> listed;  // the top folders in the order the file system lists them
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((shownRoot + L"*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        if (found.cFileName[0] != L'.' && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            listed.push_back(std::wstring(found.cFileName) + L"\\");
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::vector<Report> expected = {{shownRoot + files[0].first, IDS_DELETED}};
+    for (auto folder = listed.rbegin(); folder != listed.rend(); ++folder) {
+        for (const auto& file : files) {
+            if (file.first.compare(0, folder->size(), *folder) == 0)
+                expected.emplace_back(shownRoot + file.first, IDS_DELETED);
+        }
+    }
+
+    EXPECT_EQ(Clean(shownRoot), expected);
+    for (const auto& file : files)
+        EXPECT_FALSE(ExistsW(shownRoot + file.first)) << Narrow(file.first);
+    EXPECT_TRUE(ExistsW(shownRoot + L"A\\deep") && ExistsW(shownRoot + chain));
+    EXPECT_TRUE(Clean(Widen(temp.Path())).empty()) << "an empty tree reports nothing";
+    for (std::wstring folder = chain; folder.size() > 6; folder.resize(folder.rfind(L'\\')))
+        RemoveDirectoryW((L"\\\\?\\" + shownRoot + folder).c_str());
 }
 
 TEST(DiskCleanup, NothingOutsideTheFolderIsReachedThroughALink)
 {
-    ScratchDir outside;
-    ScratchDir temp;
+    ScratchDir outside, temp;
     MakeFolder(outside / "sub");
     MakeFile(outside / "doc.txt", "thesis");
     MakeFile(outside / "sub\\doc2.txt", "notes");
@@ -87,7 +99,7 @@ TEST(DiskCleanup, NothingOutsideTheFolderIsReachedThroughALink)
         !MakeUnixLink("..", temp / "installer", "up"))
         GTEST_SKIP() << "cannot make a Unix symbolic link here";
 
-    const std::vector<Report> reports = Clean(temp.Path());
+    const std::vector<Report> reports = Clean(Widen(temp.Path()));
     RemoveUnixLink(temp.Path(), "documents");
     RemoveUnixLink(temp.Path(), "doc-link.txt");
     RemoveUnixLink(temp / "installer", "up");
@@ -101,35 +113,6 @@ TEST(DiskCleanup, NothingOutsideTheFolderIsReachedThroughALink)
     for (const Report& report : reports)
         shown.insert(report.first);
     EXPECT_EQ(shown, (std::set<std::wstring>{Widen(temp / "doc-link.txt"), Widen(temp / "installer\\setup.tmp")}));
-}
-
-TEST(DiskCleanup, PathsOfAnyLengthAndNamesBeyondTheCodePageAreDeleted)
-{
-    ScratchDir temp;
-    std::vector<std::wstring> folders;
-    std::wstring deep = Widen(temp.Path());
-    while (deep.size() < 300) {
-        deep += L"\\" + std::wstring(40, L'д');
-        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
-        folders.push_back(deep);
-    }
-    const std::vector<std::wstring> files = {deep + L"\\файл.tmp", Widen(temp.Path()) + L"\\日本語.txt",
-                                             Widen(temp.Path()) + L"\\Ωμέγα.txt"};
-    for (const std::wstring& file : files) {
-        const HANDLE handle =
-            CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-        CloseHandle(handle);
-    }
-
-    const std::vector<Report> reports = Clean(temp.Path());
-    EXPECT_EQ(std::set<Report>(reports.begin(), reports.end()),
-              (std::set<Report>{{files[0], IDS_DELETED}, {files[1], IDS_DELETED}, {files[2], IDS_DELETED}}));
-    for (const std::wstring& file : files)
-        EXPECT_FALSE(ExistsW(file));
-    EXPECT_TRUE(ExistsW(deep));
-    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
-        RemoveDirectoryW((L"\\\\?\\" + *folder).c_str());
 }
 
 TEST(DiskCleanup, AFolderThatHoldsTheSystemOrIsADriveRootIsNeverEmptied)
@@ -153,6 +136,6 @@ TEST(DiskCleanup, AFolderThatHoldsTheSystemOrIsADriveRootIsNeverEmptied)
     for (const auto& [folder, safe] : cases)
         EXPECT_EQ(IsFolderSafeToEmpty(folder), safe) << Narrow(folder);
 
-    EXPECT_TRUE(Clean(std::wstring(L"T:\\")).empty());
+    EXPECT_TRUE(Clean(L"T:\\").empty());
     EXPECT_EQ(ReadWholeFile(drive / "keep.txt"), "keep");
 }

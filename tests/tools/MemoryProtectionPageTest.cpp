@@ -32,97 +32,54 @@ void WaitForFreshPass(const MemoryProtectionPage& page)
     ASSERT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
 }
 
-// The page in a window of the test's own, its monitor idle unless asked for;
-// the quarantine folder empty before and after.
+int RowOf(const MemoryProtectionPage& page, DWORD id)
+{
+    for (int row = 0; row < page.RowCount(); ++row) {
+        if (page.RowProcess(row)->id == id)
+            return row;
+    }
+    return -1;
+}
+
+// The page in a window of the test's own, its monitor idle; the quarantine
+// folder empty before and after.
 class MemoryPageTest : public QuarantineTest {
 protected:
-    void Open(MonitorTiming timing = {INFINITE, INFINITE})
+    void SetUp() override
     {
-        page_ = std::make_unique<MemoryProtectionPage>(timing);
-        ASSERT_TRUE(page_->CreateModeless(host_.Handle()));
+        QuarantineTest::SetUp();
+        ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
     }
-    void TearDown() override
-    {
-        page_.reset();
-        QuarantineTest::TearDown();
-    }
-    int RowOf(DWORD id) const
-    {
-        for (int row = 0; row < page_->RowCount(); ++row) {
-            if (page_->RowProcess(row)->id == id)
-                return row;
-        }
-        return -1;
-    }
-    // Selects the row of process `id` and clicks "Удалить".
+    int RowOf(DWORD id) const { return ::RowOf(page_, id); }
+    // Selects the row of process `id` (none for 0) and clicks "Удалить"; a
+    // process not listed is no click, which could end another.
     void Delete(DWORD id) const
     {
         LVITEMW state = {};
         state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(page_->List(), LVM_SETITEMSTATE, static_cast<WPARAM>(RowOf(id)), reinterpret_cast<LPARAM>(&state));
-        SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+        const int row = id ? RowOf(id) : -1;
+        ASSERT_TRUE(row >= 0 || id == 0) << id << " is not listed";
+        if (row >= 0)
+            SendMessageW(page_.List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
     }
-    bool IsHidden(const ProgramCopy& copy) const
+    static bool IsHidden(const ProgramCopy& copy)
     {
         return (GetFileAttributesA(copy.Path().c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0;
     }
 
     MessageRecorder recorder_;
     PageHost host_;
-    std::unique_ptr<MemoryProtectionPage> page_;
+    MemoryProtectionPage page_{MonitorTiming{INFINITE, INFINITE}};
 };
 
 }  // namespace
 
-// A refresh lists more than the monitor, whose next pass replaces it.
-TEST_F(MemoryPageTest, TheMonitorListsOnlyHiddenProgramsWithoutVersionNamedLikeSystemFiles)
-{
-    SystemFileName systemName("vardenix-system.exe");
-    struct Case {
-        const char* name;
-        DWORD attributes;
-        bool versioned;
-        const wchar_t* refresh;  // the label of a refresh; null: not listed
-        bool monitor;            // listed by the monitor ("Риск")
-    } cases[] = {
-        {"notepad.exe", FILE_ATTRIBUTE_HIDDEN, false, kRisk, true},
-        {"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true, kRisk, false},
-        {"vardenix-idle.exe", FILE_ATTRIBUTE_HIDDEN, false, kRisk, false},
-        {"notepad.exe", FILE_ATTRIBUTE_NORMAL, false, L"Подозрительные", false},
-        {"vardenix-system.exe", FILE_ATTRIBUTE_NORMAL, true, nullptr, false},
-        {"vardenix-idle.exe", FILE_ATTRIBUTE_NORMAL, false, nullptr, false},
-    };
-    std::vector<std::unique_ptr<ProgramCopy>> copies;
-    ProgramUnderTest processes[6];
-    for (size_t k = 0; k < 6; ++k) {
-        copies.push_back(std::make_unique<ProgramCopy>(cases[k].name, cases[k].attributes, cases[k].versioned));
-        StartIdleProcess(processes[k], copies[k]->Path());
-    }
-    auto expectRows = [&](bool monitor) {
-        for (size_t k = 0; k < 6; ++k) {
-            const wchar_t* label = monitor ? (cases[k].monitor ? kRisk : nullptr) : cases[k].refresh;
-            const int row = RowOf(processes[k].ProcessId());
-            ASSERT_EQ(row >= 0, label != nullptr) << copies[k]->Path();
-            if (label) {
-                EXPECT_EQ(page_->RowText(row, 0), Widen(cases[k].name));
-                EXPECT_EQ(page_->RowText(row, 1), label);
-                EXPECT_EQ(page_->RowText(row, 2), Widen(copies[k]->Path()));
-            }
-        }
-        EXPECT_EQ(page_->ItemText(IDC_MEMORY_STATUS), L"Ваш ПК подвержен риску!");
-    };
-
-    Open({0, 300});
-    WaitForFreshPass(*page_);
-    expectRows(true);
-    EXPECT_EQ(page_->RowCount(), 1) << "nothing else runs hidden";
-    page_->RefreshProcessList();
-    expectRows(false);
-    WaitForFreshPass(*page_);
-    expectRows(true);
-}
-
-TEST(MemoryMonitor, BringsTheMainWindowForwardWhenTheCountChangesToANumberOtherThanZero)
+// The monitor lists the hidden programs without a version block that are named
+// like system files; a refresh lists more, until the next pass. The main
+// window comes forward on the memory page when their number changes to one
+// other than 0.
+TEST(MemoryMonitor, ListsDisguisedProgramsAndBringsTheWindowForwardWhenTheirNumberChanges)
 {
     MainWindow window(MonitorTiming{0, 250});
     ASSERT_TRUE(window.CreateModeless(nullptr));
@@ -136,83 +93,96 @@ TEST(MemoryMonitor, BringsTheMainWindowForwardWhenTheCountChangesToANumberOtherT
         window.Hide();
         return forward;
     };
-
     EXPECT_FALSE(cameForward()) << "nothing at risk";
-    ProgramCopy first("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramCopy second("write.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramUnderTest one, two;
-    StartIdleProcess(one, first.Path());
+
+    SystemFileName systemName("vardenix-system.exe");
+    struct {
+        RunningCopy program;
+        const wchar_t* refresh;  // the label of a refresh; null: not listed
+        bool monitor;            // listed by the monitor ("Риск")
+    } cases[] = {
+        {{"notepad.exe", FILE_ATTRIBUTE_HIDDEN}, kRisk, true},
+        {{"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true}, kRisk, false},
+        {{"vardenix-idle.exe", FILE_ATTRIBUTE_HIDDEN}, kRisk, false},
+        {{"notepad.exe", FILE_ATTRIBUTE_NORMAL}, L"Подозрительные", false},
+        {{"vardenix-system.exe", FILE_ATTRIBUTE_NORMAL, true}, nullptr, false},
+        {{"vardenix-idle.exe", FILE_ATTRIBUTE_NORMAL}, nullptr, false},
+    };
+    auto expectRows = [&](bool monitor) {
+        for (const auto& c : cases) {
+            const std::wstring path = Widen(c.program.Path());
+            const wchar_t* label = monitor ? (c.monitor ? kRisk : nullptr) : c.refresh;
+            const int row = RowOf(page, c.program.Id());
+            ASSERT_EQ(row >= 0, label != nullptr) << Narrow(path);
+            if (label) {
+                EXPECT_EQ((Texts{page.RowText(row, 0), page.RowText(row, 1), page.RowText(row, 2)}),
+                          (Texts{path.substr(path.rfind(L'\\') + 1), label, path}));
+            }
+        }
+        EXPECT_EQ(page.ItemText(IDC_MEMORY_STATUS), L"Ваш ПК подвержен риску!");
+    };
     EXPECT_TRUE(cameForward()) << "0 to 1";
+    expectRows(true);
+    EXPECT_EQ(page.RowCount(), 1) << "nothing else runs hidden";
+    page.RefreshProcessList();
+    expectRows(false);
     EXPECT_FALSE(cameForward()) << "1 stays 1";
-    StartIdleProcess(two, second.Path());
+    expectRows(true);
+
+    RunningCopy second("write.exe", FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(cameForward()) << "1 to 2";
     EXPECT_EQ(page.RowCount(), 2);
-    two.Kill();
+    second.process.Kill();
     EXPECT_TRUE(cameForward()) << "2 to 1";
-    one.Kill();
+    cases[0].program.process.Kill();
     EXPECT_FALSE(cameForward()) << "1 to 0";
     EXPECT_EQ(page.RowCount(), 0);
     EXPECT_EQ(page.ItemText(IDC_MEMORY_STATUS), L"Угроз не обнаружено");
 }
 
-TEST_F(MemoryPageTest, DeleteWithoutASelectionOrCancelledChangesNothing)
+// Nothing happens without a selection or with a cancel; a process gone before
+// the answer is an error; a confirmed delete ends the process and moves its
+// file into quarantine. Each answer but a cancel is followed by a refresh.
+TEST_F(MemoryPageTest, DeleteEndsTheProcessAndQuarantinesItsFileOnlyOnceConfirmed)
 {
-    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramCopy suspicious("notepad.exe", FILE_ATTRIBUTE_NORMAL);
-    ProgramUnderTest process, late;
-    StartIdleProcess(process, disguised.Path());
-    Open();
-    page_->RefreshProcessList();
-    const int rows = page_->RowCount();
-    StartIdleProcess(late, suspicious.Path());  // a refresh would list it now
+    RunningCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    RunningCopy gone("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
+    page_.RefreshProcessList();
+    RunningCopy late("notepad.exe", FILE_ATTRIBUTE_NORMAL);  // a refresh would list it now
 
-    SendMessageW(page_->Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+    Delete(0);
     EXPECT_EQ(recorder_.Texts(), Texts{L"Пожалуйста, выберите файл"});
     recorder_.Clear();
     recorder_.SetAnswer(IDCANCEL);
-    Delete(process.ProcessId());
+    Delete(disguised.Id());
     ASSERT_EQ(recorder_.Texts(), Texts{L"Удаление: notepad.exe?"});
     EXPECT_TRUE(IsQuestion(recorder_.Calls()[0]));
-    EXPECT_TRUE(process.IsRunning());
-    EXPECT_TRUE(IsHidden(disguised));
-    EXPECT_EQ(page_->RowCount(), rows);
-    EXPECT_EQ(RowOf(late.ProcessId()), -1) << "not refreshed";
-    EXPECT_TRUE(ItemNames().empty());
-}
+    EXPECT_TRUE(disguised.process.IsRunning());
+    EXPECT_EQ(RowOf(late.Id()), -1) << "not refreshed";
 
-TEST_F(MemoryPageTest, DeleteEndsTheProcessAndMovesItsFileIntoQuarantine)
-{
-    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
-    ProgramUnderTest process;
-    StartIdleProcess(process, disguised.Path());
-    Open();
-    page_->RefreshProcessList();
-    Delete(process.ProcessId());
+    recorder_.Clear();
+    recorder_.SetAnswer([&](const MessageBoxCall& call) {
+        if (IsQuestion(call))
+            gone.process.Kill();
+        return IDOK;
+    });
+    Delete(gone.Id());
+    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kDeleteError}));
+    EXPECT_TRUE(IsHidden(gone));
+    EXPECT_EQ(RowOf(gone.Id()), -1);
+    EXPECT_GE(RowOf(late.Id()), 0) << "refreshed";
+    EXPECT_TRUE(IsHidden(disguised));
+    EXPECT_TRUE(ItemNames().empty());
+
+    recorder_.Clear();
+    recorder_.SetAnswer(IDOK);
+    Delete(disguised.Id());
     EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kWait, L"Удален"}));
-    EXPECT_FALSE(process.IsRunning());
+    EXPECT_FALSE(disguised.process.IsRunning());
     EXPECT_FALSE(PathExists(disguised.Path()));
     ASSERT_EQ(ItemNames(), std::vector<std::string>{"notepad.exe.vw"});
     EXPECT_EQ(ReadWholeFile(ItemPath("notepad.exe.vw")), ItemBytes(disguised.Path(), disguised.Content()));
-    EXPECT_EQ(RowOf(process.ProcessId()), -1) << "refreshed";
-}
-
-TEST_F(MemoryPageTest, AProcessGoneBeforeTheAnswerIsAnErrorFollowedByARefresh)
-{
-    ProgramCopy disguised("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramUnderTest process;
-    StartIdleProcess(process, disguised.Path());
-    Open();
-    page_->RefreshProcessList();
-    recorder_.SetAnswer([&](const MessageBoxCall& call) {
-        if (IsQuestion(call))
-            process.Kill();
-        return IDOK;
-    });
-    Delete(process.ProcessId());
-    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kDeleteError}));
-    EXPECT_TRUE(IsHidden(disguised));
-    EXPECT_TRUE(ItemNames().empty());
-    EXPECT_EQ(RowOf(process.ProcessId()), -1) << "refreshed";
+    EXPECT_EQ(RowOf(disguised.Id()), -1);
 }
 
 // Rows past 256 keep their processes; and when the list is rebuilt while the
@@ -228,13 +198,12 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
         StartIdleProcess(*processes.back(), shared.Path());
         started.push_back(processes.back()->ProcessId());
     }
-    Open();
-    page_->RefreshProcessList();
+    page_.RefreshProcessList();
     // Wine's own services are listed too ("Подозрительные").
-    for (int row = 0; row < page_->RowCount(); ++row) {
-        EXPECT_EQ(page_->RowText(row, 2), Widen(page_->RowProcess(row)->path)) << row;
-        if (page_->RowProcess(row)->path == shared.Path())
-            listed.push_back(page_->RowProcess(row)->id);
+    for (int row = 0; row < page_.RowCount(); ++row) {
+        EXPECT_EQ(page_.RowText(row, 2), Widen(page_.RowProcess(row)->path)) << row;
+        if (page_.RowProcess(row)->path == shared.Path())
+            listed.push_back(page_.RowProcess(row)->id);
     }
     ASSERT_EQ(listed.size(), started.size());
     EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), started.begin()));
@@ -244,7 +213,7 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
     recorder_.SetAnswer([&](const MessageBoxCall& call) {
         if (IsQuestion(call)) {
             processes[std::find(started.begin(), started.end(), ended) - started.begin()]->Kill();
-            page_->RefreshProcessList();
+            page_.RefreshProcessList();
         }
         return IDOK;
     });

@@ -7,18 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
-
-namespace {
-
-bool Lists(const std::vector<ListedProcess>& listed, DWORD id)
-{
-    return std::any_of(listed.begin(), listed.end(), [id](const ListedProcess& p) { return p.id == id; });
-}
-
-}  // namespace
 
 TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuffer)
 {
@@ -33,7 +23,6 @@ TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuf
     for (const auto& c : cases) {
         char path[kLookupPathSize] = {};
         EXPECT_EQ(FindInSystemFolders(c.first, path), !c.second.empty()) << c.first;
-        EXPECT_EQ(ExistsInSystemFolders(c.first), !c.second.empty()) << c.first;
         EXPECT_EQ(lstrcmpiA(path, c.second.c_str()), 0) << path;
     }
     char small[12];
@@ -42,84 +31,69 @@ TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuf
     EXPECT_EQ(std::string(small + 8, 4), "xxxx");
 }
 
-TEST(ProcessLookup, VersionBlockAndHiddenAttributeOfAFile)
-{
-    ProgramCopy plain("plain.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramCopy versioned("versioned.exe", FILE_ATTRIBUTE_NORMAL, true);
-    ASSERT_GT(GetFileVersionInfoSizeA(versioned.Path().c_str(), nullptr), 512u) << "a block larger than the buffer";
-    // A file whose attributes cannot be read is no evidence of a hidden program.
-    const std::string missing = plain.Path() + ".missing";
-    const std::tuple<std::string, bool, bool> cases[] = {
-        {plain.Path(), false, true}, {versioned.Path(), true, false}, {missing, false, false}};
-    for (const auto& c : cases) {
-        ProcessFile file;
-        file.path = std::get<0>(c);
-        file.ReadAttributes();
-        EXPECT_EQ(HasVersionInfo(file.path.c_str()), std::get<1>(c)) << file.path;
-        EXPECT_EQ(file.IsHidden(), std::get<2>(c)) << file.path;
-    }
-}
-
 // A cached pass lists exactly what a pass without the cache lists, as files
 // are hidden and shown, replaced, and names come to the system folders.
 TEST(ProcessLookup, ACachedPassListsWhatAnUncachedPassLists)
 {
     SystemFileName systemName("vardenix-system.exe");
-    ProgramCopy copies[] = {{"notepad.exe", FILE_ATTRIBUTE_HIDDEN},
+    RunningCopy copies[] = {{"notepad.exe", FILE_ATTRIBUTE_HIDDEN},
                             {"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true},
                             {"notepad.exe", FILE_ATTRIBUTE_NORMAL},
                             {"vardenix-probe.exe", FILE_ATTRIBUTE_HIDDEN}};
-    ProgramUnderTest processes[4];
-    for (int k = 0; k < 4; ++k)
-        StartIdleProcess(processes[k], copies[k].Path());
+    ASSERT_GT(GetFileVersionInfoSizeA(copies[1].Path().c_str(), nullptr), 512u) << "larger than the buffer";
+    // A file whose attributes cannot be read is no evidence of a hidden program.
+    ProcessFile missing;
+    missing.path = copies[0].Path() + ".missing";
+    missing.ReadAttributes();
+    EXPECT_FALSE(missing.IsHidden());
 
     ProcessLookupCache caches[2];
     const ListingRule rules[] = {ListingRule::Monitor, ListingRule::Refresh};
-    // Whether the cached monitor lists `process`, once both rules agreed with a pass afresh.
-    auto monitorLists = [&](const ProgramUnderTest& process) {
+    // Whether the cached monitor lists process `id`, once both rules agreed with a pass afresh.
+    auto monitorLists = [&](DWORD id) {
         for (int r = 0; r < 2; ++r) {
             ListRiskyProcesses(rules[r], caches[r]);
             ProcessLookupCache none(false);
             EXPECT_EQ(ListRiskyProcesses(rules[r], caches[r]), ListRiskyProcesses(rules[r], none)) << "rule " << r;
         }
-        return Lists(ListRiskyProcesses(ListingRule::Monitor, caches[0]), process.ProcessId());
+        const std::vector<ListedProcess> listed = ListRiskyProcesses(ListingRule::Monitor, caches[0]);
+        return std::any_of(listed.begin(), listed.end(), [id](const ListedProcess& p) { return p.id == id; });
     };
 
-    EXPECT_TRUE(monitorLists(processes[0]));
-    EXPECT_FALSE(monitorLists(processes[1])) << "it has a version block";
+    EXPECT_TRUE(monitorLists(copies[0].Id()));
+    EXPECT_FALSE(monitorLists(copies[1].Id())) << "it has a version block";
     SetFileAttributesA(copies[0].Path().c_str(), FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesA(copies[2].Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_FALSE(monitorLists(processes[0])) << "shown";
-    EXPECT_TRUE(monitorLists(processes[2])) << "hidden";
+    EXPECT_FALSE(monitorLists(copies[0].Id())) << "shown";
+    EXPECT_TRUE(monitorLists(copies[2].Id())) << "hidden";
 
     // The same path, now a file without a version block.
-    processes[1].Kill();
-    SetFileAttributesA(copies[1].Path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_TRUE(CopyFileA(copies[0].Path().c_str(), copies[1].Path().c_str(), FALSE));
-    SetFileAttributesA(copies[1].Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const std::string replaced = copies[1].Path();
+    copies[1].process.Kill();
+    SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(CopyFileA(copies[0].Path().c_str(), replaced.c_str(), FALSE));
+    SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_HIDDEN);
     ProgramUnderTest restarted;
-    StartIdleProcess(restarted, copies[1].Path());
-    EXPECT_TRUE(monitorLists(restarted)) << "replaced";
+    StartIdleProcess(restarted, replaced);
+    EXPECT_TRUE(monitorLists(restarted.ProcessId())) << "replaced";
 
-    EXPECT_FALSE(monitorLists(processes[3]));
+    EXPECT_FALSE(monitorLists(copies[3].Id()));
     {
         SystemFileName probeName("vardenix-probe.exe");
-        EXPECT_TRUE(monitorLists(processes[3])) << "named like a system file now";
+        EXPECT_TRUE(monitorLists(copies[3].Id())) << "named like a system file now";
     }
-    EXPECT_FALSE(monitorLists(processes[3])) << "no longer";
+    EXPECT_FALSE(monitorLists(copies[3].Id())) << "no longer";
 }
 
 // Only the very process that was listed is opened: not a later one given its
 // identifier, nor one that runs another file or has another name.
 TEST(ProcessLookup, AListedProcessOpensOnlyWhileItIsTheSameProcess)
 {
-    ProgramCopy copy("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
-    ProgramUnderTest process;
-    StartIdleProcess(process, copy.Path());
+    RunningCopy program("notepad.exe", FILE_ATTRIBUTE_HIDDEN);
     ProcessLookupCache cache;
     const std::vector<ListedProcess> listed = ListRiskyProcesses(ListingRule::Refresh, cache);
     auto found = std::find_if(listed.begin(), listed.end(),
-                              [&](const ListedProcess& p) { return p.id == process.ProcessId(); });
+                              [&](const ListedProcess& p) { return p.id == program.Id(); });
     ASSERT_NE(found, listed.end());
     ASSERT_NE(found->created, 0u);
 
@@ -133,7 +107,6 @@ TEST(ProcessLookup, AListedProcessOpensOnlyWhileItIsTheSameProcess)
     CloseHandle(handle);
     for (const ListedProcess& other : others)
         EXPECT_EQ(OpenListedProcess(other, SYNCHRONIZE), nullptr) << other.id << " " << other.name << " " << other.path;
-    EXPECT_TRUE(process.IsRunning());
-    process.Kill();
+    program.process.Kill();
     EXPECT_EQ(OpenListedProcess(*found, SYNCHRONIZE), nullptr) << "ended";
 }

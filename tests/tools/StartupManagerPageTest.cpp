@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <sddl.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,10 +35,40 @@ std::wstring Location32()
 
 using Row = std::tuple<std::wstring, std::wstring, std::wstring>;  // name, command, location
 
-Row RowOf(const StartupEntry& entry)
-{
-    return Row(entry.name, entry.command, entry.location);
-}
+class StartupPage : public ::testing::Test {
+protected:
+    MessageRecorder recorder;
+    OwnRegistryValues values;
+    PageHost host;
+    StartupManagerPage page;
+
+    void SetUp() override { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
+    void TearDown() override { page.Destroy(); }
+
+    void Click(int id)
+    {
+        SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
+    }
+    void Refresh() { Click(IDC_STARTUP_REFRESH); }
+    // Selects `row` (none for -1) and clicks "Удалить".
+    void Delete(int row = -1)
+    {
+        LVITEMW item = {};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        if (row >= 0)
+            SendMessageW(page.List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        Click(IDC_DELETE_OR_RESULT_LIST);
+    }
+    // The row of a value, or -1.
+    int FindRow(const std::wstring& name, const std::wstring& location) const
+    {
+        for (int row = 0; row < page.RowCount(); ++row) {
+            if (page.RowText(row, 0) == name && page.RowText(row, 2) == location)
+                return row;
+        }
+        return -1;
+    }
+};
 
 }  // namespace
 
@@ -108,190 +138,78 @@ TEST(EnumStartupKey, ListsEveryValueWholeWhateverItsLengthNameOrType)
     std::vector<Row> ours;
     for (const StartupEntry& entry : entries) {
         if (entry.name.compare(0, 4, L"vdx ") == 0)
-            ours.push_back(RowOf(entry));
+            ours.emplace_back(entry.name, entry.command, entry.location);
     }
     EXPECT_EQ(ours, expected);
 }
 
-namespace {
-
-// A startup key that everyone may read but nobody may change, as the
-// HKEY_LOCAL_MACHINE keys are for a user without administrator rights. Its
-// own permissions come back when the object goes.
-class ReadOnlyKey {
-public:
-    ReadOnlyKey(HKEY root, const wchar_t* path)
-    {
-        PSECURITY_DESCRIPTOR readOnly = nullptr;
-        DWORD size = 0;
-        if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS ||
-            !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
-                                                                  nullptr))
-            return;
-        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
-        original_.resize(size);
-        locked_ = RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size) == ERROR_SUCCESS &&
-                  RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
-        LocalFree(readOnly);
-    }
-    ~ReadOnlyKey()
-    {
-        if (locked_)
-            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
-        if (key_)
-            RegCloseKey(key_);
-    }
-    ReadOnlyKey(const ReadOnlyKey&) = delete;
-    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
-
-    bool Locked() const { return locked_; }
-
-private:
-    HKEY key_ = nullptr;
-    std::vector<BYTE> original_;
-    bool locked_ = false;
-};
-
-class StartupPage : public ::testing::Test {
-protected:
-    MessageRecorder recorder;
-    OwnRegistryValues values;
-    PageHost host;
-    StartupManagerPage page;
-
-    void TearDown() override { page.Destroy(); }
-
-    void Create() { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
-    void Click(int id)
-    {
-        SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
-    }
-    void Refresh() { Click(IDC_STARTUP_REFRESH); }
-    void Delete() { Click(IDC_DELETE_OR_RESULT_LIST); }
-    void Select(int row)
-    {
-        LVITEMW item = {};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(page.List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    }
-    // The row of a value, or -1.
-    int FindRow(const std::wstring& name, const std::wstring& location) const
-    {
-        for (int row = 0; row < page.RowCount(); ++row) {
-            if (page.RowText(row, 0) == name && page.RowText(row, 2) == location)
-                return row;
-        }
-        return -1;
-    }
-    // The rows of values whose names start with `prefix`, in list order.
-    std::vector<Row> RowsStartingWith(const std::wstring& prefix) const
-    {
-        std::vector<Row> rows;
-        for (int row = 0; row < page.RowCount(); ++row) {
-            if (page.RowText(row, 0).compare(0, prefix.size(), prefix) == 0)
-                rows.emplace_back(page.RowText(row, 0), page.RowText(row, 1), page.RowText(row, 2));
-        }
-        return rows;
-    }
-};
-
-}  // namespace
-
-TEST_F(StartupPage, TheSameNameInBothRunKeysGivesTwoRowsAndDeletingOneKeepsTheOther)
-{
-    Create();
-    const std::wstring name = L"vdx same name";
-    values.SetText(HKEY_CURRENT_USER, kRun, name, L"C:\\user.exe");
-    values.SetText(HKEY_LOCAL_MACHINE, kRun, name, L"C:\\machine.exe");
-    Refresh();
-    const std::vector<Row> both = {{name, L"C:\\machine.exe", Location(HKEY_LOCAL_MACHINE, kRun)},
-                                   {name, L"C:\\user.exe", Location(HKEY_CURRENT_USER, kRun)}};
-    ASSERT_EQ(RowsStartingWith(name), both);
-
-    Delete();
-    EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Пожалуйста, выберите пункт"});
-    recorder.Clear();
-    Select(FindRow(name, Location(HKEY_LOCAL_MACHINE, kRun)));
-    recorder.SetAnswer(IDCANCEL);
-    Delete();
-    EXPECT_EQ(RowsStartingWith(name), both);
-
-    recorder.SetAnswer(IDOK);
-    Select(FindRow(name, Location(HKEY_LOCAL_MACHINE, kRun)));
-    Delete();
-    EXPECT_EQ(recorder.Texts(), (std::vector<std::wstring>{L"Удаление: vdx same name?", L"Удаление: vdx same name?"}))
-        << "the outcome is shown by the list alone";
-    EXPECT_FALSE(RegistryValueExists(HKEY_LOCAL_MACHINE, kRun, name));
-    EXPECT_TRUE(RegistryValueExists(HKEY_CURRENT_USER, kRun, name));
-    EXPECT_EQ(RowsStartingWith(name), std::vector<Row>{both[1]});
-}
-
 TEST_F(StartupPage, RowsFollowTheLocationsWith32BitEntriesRightAfterTheirOwnLocation)
 {
-    values.SetText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", L"vdx order 5", L"5");
+    const std::wstring runOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    values.SetText(HKEY_CURRENT_USER, runOnce, L"vdx order 5", L"5");
     values.SetText(HKEY_CURRENT_USER, kRun, L"vdx order 4", L"4");
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 1", L"1");
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 2", L"2");
     values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 3", L"3", KEY_WOW64_32KEY);
-    Create();
-    EXPECT_EQ(RowsStartingWith(L"vdx order "),
-              (std::vector<Row>{
-                  {L"vdx order 1", L"1", Location(HKEY_LOCAL_MACHINE, kRun)},
-                  {L"vdx order 2", L"2", Location(HKEY_LOCAL_MACHINE, kRun)},
-                  {L"vdx order 3", L"3", Location32()},
-                  {L"vdx order 4", L"4", Location(HKEY_CURRENT_USER, kRun)},
-                  {L"vdx order 5", L"5",
-                   Location(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce")},
-              }));
+    Refresh();
+    std::vector<Row> rows;
+    for (int row = 0; row < page.RowCount(); ++row) {
+        if (page.RowText(row, 0).compare(0, 10, L"vdx order ") == 0)
+            rows.emplace_back(page.RowText(row, 0), page.RowText(row, 1), page.RowText(row, 2));
+    }
+    EXPECT_EQ(rows, (std::vector<Row>{{L"vdx order 1", L"1", Location(HKEY_LOCAL_MACHINE, kRun)},
+                                      {L"vdx order 2", L"2", Location(HKEY_LOCAL_MACHINE, kRun)},
+                                      {L"vdx order 3", L"3", Location32()},
+                                      {L"vdx order 4", L"4", Location(HKEY_CURRENT_USER, kRun)},
+                                      {L"vdx order 5", L"5", Location(HKEY_CURRENT_USER, runOnce)}}));
 }
 
-TEST_F(StartupPage, DeleteRemovesTheSelectedValueWhateverItsNameOrView)
+// Each name is also in another location, whose value stays. A key the user
+// may only read is listed, and its value stays when the deletion is refused.
+TEST_F(StartupPage, DeleteRemovesTheSelectedRowsValueAloneWhateverItsNameOrView)
 {
     const struct {
-        HKEY root;
+        HKEY root, twinRoot;
         REGSAM view;
         std::wstring name;
-        std::wstring location;
+        bool readOnly;
     } cases[] = {
-        {HKEY_CURRENT_USER, 0, L"", Location(HKEY_CURRENT_USER, kRun)},  // the key's default value
-        {HKEY_CURRENT_USER, 0, L"vdx Ελληνικά 程序", Location(HKEY_CURRENT_USER, kRun)},
-        {HKEY_LOCAL_MACHINE, 0, L"vdx " + std::wstring(300, L'n'), Location(HKEY_LOCAL_MACHINE, kRun)},
-        {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"vdx 32-bit", Location32()},
+        {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, 0, L"", false},  // the key's default value
+        {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, 0, L"vdx Ελληνικά 程序", false},
+        {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, 0, L"vdx " + std::wstring(300, L'n'), false},
+        // Beside the 64-bit key's value of that name; a 32-bit Windows has one key.
+        {HKEY_LOCAL_MACHINE, HasSeparate32BitView() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, KEY_WOW64_32KEY,
+         L"vdx 32-bit", false},
+        {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, 0, L"vdx read only", true},
     };
-    Create();
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.location + L" " + test.name);
         values.SetText(test.root, kRun, test.name, L"C:\\x.exe", test.view);
-        Refresh();
-        const int row = FindRow(test.name, test.location);
-        ASSERT_GE(row, 0);
-        Select(row);
-        recorder.Clear();
-        Delete();
-        EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Удаление: " + test.name + L"?"});
-        EXPECT_FALSE(RegistryValueExists(test.root, kRun, test.name, test.view));
-        EXPECT_EQ(FindRow(test.name, test.location), -1);
+        values.SetText(test.twinRoot, kRun, test.name, L"C:\\twin.exe");
     }
-}
-
-TEST_F(StartupPage, AnEntryTheUserMayOnlyReadIsListedAndStaysWhenItsDeletionIsRefused)
-{
-    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx read only", L"C:\\locked.exe");
-    ReadOnlyKey locked(HKEY_LOCAL_MACHINE, kRun);
-    ASSERT_TRUE(locked.Locked());
-    HKEY probe = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRun, 0, KEY_SET_VALUE, &probe) == ERROR_SUCCESS) {
-        RegCloseKey(probe);
-        GTEST_SKIP() << "this system does not enforce registry key permissions";
-    }
-
-    Create();
-    const int row = FindRow(L"vdx read only", Location(HKEY_LOCAL_MACHINE, kRun));
-    ASSERT_GE(row, 0) << "listed with read access";
-    Select(row);
+    Refresh();
     Delete();
-    EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Удаление: vdx read only?"});
-    EXPECT_TRUE(RegistryValueExists(HKEY_LOCAL_MACHINE, kRun, L"vdx read only"));
-    EXPECT_GE(FindRow(L"vdx read only", Location(HKEY_LOCAL_MACHINE, kRun)), 0);
+    EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Пожалуйста, выберите пункт"});
+    for (const auto& test : cases) {
+        const std::wstring location = test.view ? Location32() : Location(test.root, kRun);
+        SCOPED_TRACE(location + L" " + test.name);
+        std::optional<ReadOnlyKey> locked;
+        if (test.readOnly) {
+            locked.emplace(test.root, kRun);
+            ASSERT_TRUE(locked->Locked());
+        }
+        Refresh();
+        const int row = FindRow(test.name, location);
+        ASSERT_GE(row, 0) << "listed with read access";
+        recorder.Clear();
+        recorder.SetAnswer(IDCANCEL);
+        Delete(row);
+        EXPECT_GE(FindRow(test.name, location), 0) << "cancelled";
+        recorder.SetAnswer(IDOK);
+        Delete(row);
+        EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>(2, L"Удаление: " + test.name + L"?"))
+            << "the outcome is shown by the list alone";
+        EXPECT_EQ(RegistryValueExists(test.root, kRun, test.name, test.view), test.readOnly);
+        EXPECT_EQ(FindRow(test.name, location) >= 0, test.readOnly);
+        EXPECT_GE(FindRow(test.name, Location(test.twinRoot, kRun)), 0);
+    }
 }

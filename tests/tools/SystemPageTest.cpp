@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
+#include "support/RegistryValues.h"
 #include "support/TestDrive.h"
 #include "support/UnixHost.h"
 #include "tools/RegistryRepair.h"
@@ -10,12 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
-#include <sddl.h>
 #include <shlobj.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -29,11 +29,14 @@ constexpr char kShowAll[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explo
 constexpr char kHiddenFileExt[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\HiddenFileExt";
 constexpr char kBrowser[] = "Software\\Microsoft\\Internet Explorer\\Main";
 constexpr char kTextFileCommand[] = "SOFTWARE\\CLASSES\\txtfile\\shell\\open\\command";
-const wchar_t kRepairQuestion[] = L"Вы хотите очистить реестр?";
-const wchar_t kCleanupQuestion[] = L"Вы хотите очистить системный диск?\r\nПожалуйста, подождите!";
-const wchar_t kCleanupDone[] = L"Очистка завершена";
-const wchar_t kAccessFailed[] =
-    L"Tollmark failed in accessing the registry.\r\nPlease check if the current user has right to access the registry.";
+
+std::vector<std::wstring> Texts(std::initializer_list<UINT> ids)
+{
+    std::vector<std::wstring> texts;
+    for (UINT id : ids)
+        texts.push_back(LoadText(id));
+    return texts;
+}
 
 bool KeyExists(HKEY root, const char* path)
 {
@@ -67,42 +70,27 @@ std::pair<DWORD, std::string> Padded(DWORD type, const std::string& text, size_t
 }
 
 // A key a test needs: made when missing, and removed again if the test made it.
-class TestKey {
-public:
-    TestKey(const TestKey&) = delete;
-    TestKey& operator=(const TestKey&) = delete;
-    TestKey(HKEY root, const char* path) : root_(root), path_(path), made_(!KeyExists(root, path))
+struct TestKey {
+    TestKey(HKEY keyRoot, const char* keyPath) : root(keyRoot), path(keyPath), made(!KeyExists(keyRoot, keyPath))
     {
-        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr), ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
     }
     ~TestKey()
     {
-        RegCloseKey(key_);
-        if (made_)
-            RegDeleteTreeA(root_, path_);
+        RegCloseKey(key);
+        if (made)
+            RegDeleteTreeA(root, path);
     }
+    TestKey(const TestKey&) = delete;
     void Set(const char* name, DWORD value)
     {
-        RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    }
-    // Lets everyone only read the key, as a user without rights sees it.
-    void SetReadOnly(bool readOnly)
-    {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            readOnly ? "D:P(A;;KR;;;WD)" : "D:P(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
-        HKEY dacl;
-        ASSERT_EQ(RegOpenKeyExA(root_, path_, 0, WRITE_DAC, &dacl), ERROR_SUCCESS);
-        EXPECT_EQ(RegSetKeySecurity(dacl, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-        RegCloseKey(dacl);
-        LocalFree(descriptor);
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     }
 
-private:
-    HKEY root_;
-    const char* path_;
-    bool made_;
-    HKEY key_ = nullptr;
+    HKEY root;
+    const char* path;
+    bool made;
+    HKEY key = nullptr;
 };
 
 // A trashed file in the freedesktop.org layout: the file and its info.
@@ -119,7 +107,6 @@ class SystemPageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // A cleanup empties the Recycle Bin.
         if (!RunsUnderWine())
             GTEST_SKIP() << "the cleanup would empty this machine's Recycle Bin";
         ASSERT_TRUE(TrashIsScratch()) << "run through CTest, which sets HOME and XDG_DATA_HOME";
@@ -166,38 +153,30 @@ const std::pair<bool, bool> kDisabled = {false, false};
 
 }  // namespace
 
-TEST_F(SystemPageTest, RepairOnAMachineWithoutPoliciesListsAll31RowsAndMakesNoKey)
+// Keys that are missing stay missing; where they are, the policies go and the
+// defaults are written. An Explorer policies key that is only readable, or
+// missing, stops the repair with an empty list.
+TEST_F(SystemPageTest, RepairDeletesThePoliciesAndWritesTheDefaultsButMakesNoKey)
 {
+    std::vector<std::pair<bool, bool>> buttonsAtMessage;
+    recorder_.SetAnswer([&](const MessageBoxCall&) {
+        buttonsAtMessage.push_back(Buttons());
+        return IDOK;
+    });
     TestKey policies(HKEY_CURRENT_USER, kPolicies);
     ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kSystemPolicies));
     ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShowAll));
     Run(IDC_FIRST_BUTTON);
-
-    EXPECT_EQ(recorder_.Texts(), std::vector<std::wstring>{kRepairQuestion});
+    EXPECT_EQ(recorder_.Texts(), Texts({IDS_REGISTRY_QUESTION}));
     EXPECT_EQ(recorder_.Calls()[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL));
     std::vector<std::wstring> labels;
     for (UINT id = IDS_REPAIR_FIRST; id <= IDS_REPAIR_LAST; ++id)
         labels.push_back(LoadText(id));
     labels.insert(labels.end() - 1, LoadText(IDS_REPAIR_INTERNET_EXPLORER));
     EXPECT_EQ(Column(1), labels);
-    std::vector<std::wstring> locations(25, L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer");
-    for (const wchar_t* location :
-         {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
-          L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\Hidden\\SHOWALL",
-          L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\Hidden\\HiddenFileExt",
-          L"HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\",
-          L"HKEY_LOCAL_MACHINE\\Microsoft\\Internet Explorer\\",
-          L"HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES\\txtfile\\shell\\open\\command"})
-        locations.push_back(location);
-    EXPECT_EQ(Column(0), locations);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSystemPolicies)) << "keys are opened, never made";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kShowAll));
-    EXPECT_EQ(Buttons(), kEnabled);
-}
 
-TEST_F(SystemPageTest, RepairDeletesThePoliciesAndWritesTheDefaults)
-{
-    TestKey policies(HKEY_CURRENT_USER, kPolicies);
     const char* const deleted[] = {"NoFolderOptions", "NoLogOff", "StartMenuLogOff", "NoActiveDesktopChanges",
                                    "NoPrinterTabs", "RestrictRun"};
     for (const char* name : deleted)
@@ -215,7 +194,6 @@ TEST_F(SystemPageTest, RepairDeletesThePoliciesAndWritesTheDefaults)
     TestKey machineBrowser(HKEY_LOCAL_MACHINE, kBrowser);
     TestKey notepad(HKEY_LOCAL_MACHINE, kTextFileCommand);
     Run(IDC_FIRST_BUTTON);
-
     for (const char* name : deleted)
         EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kPolicies, name).first, static_cast<DWORD>(REG_NONE)) << name;
     EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kPolicies, "NoDriveTypeAutoRun"), Number(0x95));
@@ -233,75 +211,39 @@ TEST_F(SystemPageTest, RepairDeletesThePoliciesAndWritesTheDefaults)
         EXPECT_EQ(ValueOf(HKEY_CURRENT_USER, kBrowser, name).first, static_cast<DWORD>(REG_NONE)) << name;
     EXPECT_EQ(ValueOf(HKEY_LOCAL_MACHINE, kTextFileCommand, nullptr),
               Padded(REG_EXPAND_SZ, "%SystemRoot%\\system32\\NOTEPAD.EXE %1", 50));
-    EXPECT_EQ(page_.RowCount(), 31);
-}
+    ASSERT_EQ(page_.RowCount(), 31);
 
-TEST_F(SystemPageTest, AnExplorerPoliciesKeyThatDoesNotOpenStopsTheRepairWithNoRows)
-{
-    std::vector<std::pair<bool, bool>> buttonsAtMessage;
-    recorder_.SetAnswer([&](const MessageBoxCall&) {
-        buttonsAtMessage.push_back(Buttons());
-        return IDOK;
-    });
-    for (const bool keyExists : {false, true}) {
+    for (const bool keyExists : {true, false}) {
         SCOPED_TRACE(keyExists ? "read-only key" : "no key");
-        {
-            TestKey policies(HKEY_CURRENT_USER, kPolicies);
-            Run(IDC_FIRST_BUTTON);
-            ASSERT_EQ(page_.RowCount(), 31);
-        }
-        RegDeleteTreeA(HKEY_CURRENT_USER, kPolicies);
-        std::optional<TestKey> policies;
+        std::optional<ReadOnlyKey> locked;
         if (keyExists) {
-            policies.emplace(HKEY_CURRENT_USER, kPolicies);
-            policies->SetReadOnly(true);
+            locked.emplace(HKEY_CURRENT_USER, Widen(kPolicies));
+            ASSERT_TRUE(locked->Locked());
+        } else {
+            RegDeleteTreeA(HKEY_CURRENT_USER, kPolicies);
         }
         recorder_.Clear();
         buttonsAtMessage.clear();
         Run(IDC_FIRST_BUTTON);
-        EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kRepairQuestion, kAccessFailed}));
+        EXPECT_EQ(recorder_.Texts(), Texts({IDS_REGISTRY_QUESTION, IDS_REGISTRY_ACCESS_FAILED}));
         EXPECT_EQ(buttonsAtMessage, (std::vector<std::pair<bool, bool>>{kEnabled, kDisabled}));
-        EXPECT_EQ(page_.RowCount(), 0);
+        EXPECT_EQ(page_.RowCount(), 0) << "the list of the run before is gone";
         EXPECT_EQ(Buttons(), kEnabled);
         EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, kPolicies), keyExists) << "the key is never made";
-        if (keyExists)
-            policies->SetReadOnly(false);
     }
 }
 
-TEST_F(SystemPageTest, CancelStartsNothingAndLeavesTheList)
-{
-    MakeFile(temp_ / "a.tmp");
-    Run(IDC_SECOND_BUTTON);
-    MakeFile(temp_ / "b.tmp");
-    recorder_.Clear();
-    recorder_.SetAnswer(IDCANCEL);
-    for (const int button : {IDC_FIRST_BUTTON, IDC_SECOND_BUTTON}) {
-        const std::vector<std::wstring> rows = Column(0);
-        Click(button);
-        EXPECT_FALSE(page_.IsBusy());
-        // Time for a worker that should not have started to show itself.
-        WaitFor([] { return false; }, 200);
-        EXPECT_EQ(Column(0), rows);
-        EXPECT_EQ(Buttons(), kEnabled);
-    }
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kRepairQuestion, kCleanupQuestion}));
-    EXPECT_TRUE(PathExists(temp_ / "b.tmp"));
-}
-
+// A cleanup, then a cancelled repair and a cancelled cleanup, which leave its list.
 TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
 {
-    ScratchDir empty;
     ScratchDir recent;
     MakeFile(recent / "r.lnk");
-    MakeFolder(temp_ / "sub");
-    MakeFile(temp_ / "sub\\a.tmp");
     MakeFile(temp_ / "locked.tmp", "in use", FILE_ATTRIBUTE_READONLY);
     const HANDLE hold =
         CreateFileA((temp_ / "locked.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-    page_.SetCleanupFolders({Widen(empty.Path()), Widen(recent.Path()) + L"\\", Widen(temp_.Path()) + L"\\"});
-    // An entry whose information does not fit the first 4096-byte buffer.
+    page_.SetCleanupFolders({Widen(recent.Path()), Widen(temp_.Path()) + L"\\"});
+    // A cache entry whose information does not fit the first 4096-byte buffer.
     const wchar_t url[] = L"http://vardenix.test/page.html";
     wchar_t cached[MAX_PATH] = {};
     ASSERT_TRUE(CreateUrlCacheEntryW(url, 0, L"html", cached, 0));
@@ -328,26 +270,34 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     ASSERT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000));
     CloseHandle(hold);
 
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kCleanupQuestion, kCleanupDone}));
-    const std::vector<std::wstring> content = Column(0);
-    const std::vector<std::wstring> states = Column(1);
-    ASSERT_GE(content.size(), 4u);
-    EXPECT_EQ(std::vector<std::wstring>(content.begin(), content.begin() + 3),
-              (std::vector<std::wstring>{Widen(recent / "r.lnk"), Widen(temp_ / "locked.tmp"),
-                                         Widen(temp_ / "sub\\a.tmp")}));
-    EXPECT_EQ(std::vector<std::wstring>(states.begin(), states.begin() + 3),
-              (std::vector<std::wstring>{L"Удален", L"Ошибка удаления", L"Удален"}));
-    for (size_t row = 3; row < content.size(); ++row)
-        EXPECT_EQ(states[row], L"IE кеш Удален") << row;
-    EXPECT_NE(std::find(content.begin() + 3, content.end(), cached), content.end());
+    const std::vector<std::wstring> content = Column(0), states = Column(1);
+    ASSERT_GE(content.size(), 3u);
+    EXPECT_EQ(std::vector<std::wstring>(content.begin(), content.begin() + 2),
+              (std::vector<std::wstring>{Widen(recent / "r.lnk"), Widen(temp_ / "locked.tmp")}));
+    EXPECT_EQ(std::vector<std::wstring>(states.begin(), states.begin() + 2), Texts({IDS_DELETED, IDS_DELETE_ERROR}));
+    for (size_t row = 2; row < content.size(); ++row)
+        EXPECT_EQ(states[row], LoadText(IDS_URL_CACHE_DELETED)) << row;
+    EXPECT_NE(std::find(content.begin() + 2, content.end(), cached), content.end());
     DWORD size = 0;
     EXPECT_FALSE(GetUrlCacheEntryInfoW(url, nullptr, &size)) << "the cache entry is gone";
-    EXPECT_TRUE(PathExists(temp_ / "sub"));
     // The file that stayed, stayed as it was.
     EXPECT_EQ(ReadWholeFile(temp_ / "locked.tmp"), "in use");
     EXPECT_TRUE(GetFileAttributesA((temp_ / "locked.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(PathExists(trash + "\\files\\trashed.txt"));
     EXPECT_TRUE(PathExists(homeTrash + "\\files\\other.txt"));
+
+    MakeFile(temp_ / "b.tmp");
+    recorder_.SetAnswer(IDCANCEL);
+    for (const int button : {IDC_FIRST_BUTTON, IDC_SECOND_BUTTON}) {
+        Click(button);
+        EXPECT_FALSE(page_.IsBusy());
+        WaitFor([] { return false; }, 200);  // time for a wrongly started worker to show
+        EXPECT_EQ(Column(0), content);
+        EXPECT_EQ(Buttons(), kEnabled);
+    }
+    EXPECT_EQ(recorder_.Texts(),
+              Texts({IDS_DISK_QUESTION, IDS_DISK_DONE, IDS_REGISTRY_QUESTION, IDS_DISK_QUESTION}));
+    EXPECT_TRUE(PathExists(temp_ / "b.tmp"));
 }
 
 TEST_F(SystemPageTest, TheCleanupBringsTheMainWindowForwardOnTheSystemPage)
@@ -361,5 +311,4 @@ TEST_F(SystemPageTest, TheCleanupBringsTheMainWindowForwardOnTheSystemPage)
     ASSERT_TRUE(WaitFor([&] { return !window.System().IsBusy(); }, 60000));
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
     EXPECT_TRUE(window.IsPageShown(MainWindow::kSystemPage));
-    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{kCleanupQuestion, kCleanupDone}));
 }

@@ -68,3 +68,15 @@ inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
                         30000))
         << path << " runs " << module.szExePath << (process.IsRunning() ? "" : ", ended");
 }
+
+// A ProgramCopy started from where it lies, as a disguised program runs.
+struct RunningCopy : ProgramCopy {
+    RunningCopy(const std::string& name, DWORD attributes, bool versioned = false)
+        : ProgramCopy(name, attributes, versioned)
+    {
+        StartIdleProcess(process, Path());
+    }
+    DWORD Id() const { return process.ProcessId(); }
+
+    ProgramUnderTest process;
+};
