@@ -19,9 +19,10 @@ cleanup() {
     "$root/scripts/wine-session.sh" stop "$session" || true
 }
 trap cleanup EXIT
-"$root/scripts/wine-session.sh" start "$session"
+"$root/scripts/wine-session.sh" start "$session" "$build"
 # shellcheck disable=SC1091
 . "$session/env"
+cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
 python3 "$root/tests/updater/update_server.py" "$served" "$served/port" &
 for _ in $(seq 1 50); do [ -s "$served/port" ] && break; sleep 0.1; done
 url=http://127.0.0.1:$(cat "$served/port")
