@@ -3,9 +3,10 @@
 It listens on a free port and writes its number to PORT-FILE once it listens.
 Besides the folder's files it answers
     /cut/NAME    NAME's full length announced, half of it sent, then hung up;
-    /slow/NAME   NAME in small pieces with pauses, for a download to cancel.
-It ends once PORT-FILE is gone (the test removes its folder), or after five
-minutes without a request, so that a test that died leaves nothing running."""
+    /slow/NAME   NAME in small pieces with pauses, for a download to cancel;
+    /quit        the server ends.
+It also ends once PORT-FILE is gone (the test removes its folder), or after
+five minutes without a request, so that a test that died leaves nothing running."""
 import http.server
 import os
 import sys
@@ -32,6 +33,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def do_GET(self):
         global last_request
         last_request = time.monotonic()
+        if self.path == "/quit":
+            os.remove(port_file)
         prefix = self.path[: self.path.find("/", 1) + 1]
         if prefix not in ("/cut/", "/slow/"):
             return super().do_GET()
