@@ -17,7 +17,6 @@
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <set>
 
 namespace {
 
@@ -41,12 +40,11 @@ std::string BuildOutput(const char* variable, const char* name = "")
     char path[MAX_PATH] = {};
     return GetEnvironmentVariableA(variable, path, MAX_PATH) ? WindowsPathOf(path + std::string(name)) : "";
 }
-std::string Packed(const char* variable, const char* name = "")
+// The installed file `name` is that build output (and both are there).
+bool InstalledAsBuilt(const wchar_t* name, const char* variable, const char* file = "")
 {
-    const std::string content = ReadWholeFile(BuildOutput(variable, name));
-    if (content.empty())
-        ADD_FAILURE() << "nothing to compare with: " << variable << name;
-    return content;
+    const std::string built = ReadWholeFile(BuildOutput(variable, file));
+    return !built.empty() && ReadWholeFile(Installed(name)) == built;
 }
 
 // A text value under HKEY_LOCAL_MACHINE, or "(none)".
@@ -80,19 +78,6 @@ std::wstring ShortcutTarget(const std::wstring& link)
         if (object)
             object->Release();
     return target;
-}
-
-std::set<std::wstring> FolderContents(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
-        if (entry.cFileName != std::wstring(L".") && entry.cFileName != std::wstring(L".."))
-            names.insert(entry.cFileName);
-    }
-    FindClose(search);
-    return names;
 }
 
 // The settings key's DACL in the security descriptor language.
@@ -210,24 +195,19 @@ bool UninstallSilently()
 
 }  // namespace
 
-TEST(Installer, ASilentInstallPutsEverythingInPlaceAndStartsTheProgram)
+TEST(Installer, ASilentInstallPutsEverythingInPlaceAndAnUpdateOverItKeepsQuarantineAndSettings)
 {
-    ProgramUnderTest program;
-    ASSERT_NO_FATAL_FAILURE(InstallSilently(program));
+    ProgramUnderTest old;
+    ASSERT_NO_FATAL_FAILURE(InstallSilently(old));
 
-    EXPECT_EQ(ReadWholeFile(Installed(L"vardenix.exe")), Packed("VARDENIX_PROGRAM_DIR", "/vardenix.exe"));
-    EXPECT_EQ(ReadWholeFile(Installed(L"Tollupd.exe")), Packed("VARDENIX_PROGRAM_DIR", "/Tollupd.exe"));
-    EXPECT_EQ(ReadWholeFile(Installed(L"Tollmark.chm")), Packed("VARDENIX_HELP_FILE"));
+    // Tollupd.exe and the help file are compared after the update below.
+    EXPECT_TRUE(InstalledAsBuilt(L"vardenix.exe", "VARDENIX_PROGRAM_DIR", "/vardenix.exe"));
     const std::wstring links = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Vardenix\\";
     EXPECT_EQ(ShortcutTarget(links + L"Vardenix.lnk"), InstallFolder() + L"\\vardenix.exe");
     EXPECT_EQ(ShortcutTarget(links + L"Справка Vardenix.lnk"), InstallFolder() + L"\\Tollmark.chm");
     EXPECT_EQ(ShortcutTarget(links + L"Удалить Vardenix.lnk"), InstallFolder() + L"\\Uninstall.exe");
 
     EXPECT_EQ(Setting(kRunKey, L"Vardenix"), L"\"" + InstallFolder() + L"\\vardenix.exe\"");
-    EXPECT_EQ(Setting(kUninstallKey, L"DisplayName"), L"Vardenix");
-    EXPECT_EQ(Setting(kUninstallKey, L"DisplayVersion"), L"5.1.0.15");
-    EXPECT_EQ(Setting(kUninstallKey, L"Publisher"), L"vormtalware");
-    EXPECT_EQ(Setting(kUninstallKey, L"DisplayIcon"), InstallFolder() + L"\\vardenix.exe,0");
     EXPECT_EQ(Setting(kUninstallKey, L"UninstallString"), L"\"" + InstallFolder() + L"\\Uninstall.exe\"");
     size_t bytes = 0;
     for (const wchar_t* name : {L"vardenix.exe", L"Tollupd.exe", L"Tollmark.chm", L"Uninstall.exe"})
@@ -243,12 +223,7 @@ TEST(Installer, ASilentInstallPutsEverythingInPlaceAndStartsTheProgram)
     // group's write bit of the folder, which is what can be seen of it.
     EXPECT_NE(SettingsKeyDacl().find(L"(A;CI;KA;;;BU)"), std::wstring::npos) << Narrow(SettingsKeyDacl());
     EXPECT_TRUE(UnixMode(InstallFolder() + L"\\quarantine") & 020) << "no write entry for a group";
-}
 
-TEST(Installer, AnUpdateEndsTheProgramReplacesItsFilesKeepsQuarantineAndSettingsAndStartsItAgain)
-{
-    ProgramUnderTest old;
-    ASSERT_NO_FATAL_FAILURE(InstallSilently(old));
     MakeFile(Installed(L"quarantine\\photo.jpg.vw"), kItem);
     MakeFile(Installed(L"Tollmark.chm"), "out of date");
     const std::wstring lastcheck = Setting(kSettingsKey, L"lastcheck");
@@ -267,8 +242,8 @@ TEST(Installer, AnUpdateEndsTheProgramReplacesItsFilesKeepsQuarantineAndSettings
     ASSERT_NO_FATAL_FAILURE(TakeOnStartedProgram(restarted, false)) << "no autorun question: the settings stayed";
     EXPECT_EQ(Setting(kSettingsKey, L"lastcheck"), lastcheck);
     EXPECT_EQ(ReadWholeFile(Installed(L"quarantine\\photo.jpg.vw")), kItem);
-    EXPECT_EQ(ReadWholeFile(Installed(L"Tollmark.chm")), Packed("VARDENIX_HELP_FILE"));
-    EXPECT_EQ(ReadWholeFile(Installed(L"Tollupd.exe")), Packed("VARDENIX_PROGRAM_DIR", "/Tollupd.exe"));
+    EXPECT_TRUE(InstalledAsBuilt(L"Tollmark.chm", "VARDENIX_HELP_FILE"));
+    EXPECT_TRUE(InstalledAsBuilt(L"Tollupd.exe", "VARDENIX_PROGRAM_DIR", "/Tollupd.exe"));
 }
 
 TEST(Installer, ASilentUninstallEndsTheProgramEvenWithoutItsWindowAndRemovesAllButTheQuarantine)
@@ -285,8 +260,9 @@ TEST(Installer, ASilentUninstallEndsTheProgramEvenWithoutItsWindowAndRemovesAllB
 
     ASSERT_TRUE(UninstallSilently());
     EXPECT_TRUE(program.WaitForExit(0)) << "the uninstaller ended the program";
-    EXPECT_EQ(FolderContents(InstallFolder()), std::set<std::wstring>{L"quarantine"});
     EXPECT_EQ(ReadWholeFile(Installed(L"quarantine\\photo.jpg.vw")), kItem) << "the user's files stay";
+    RemoveTree(Installed(L"quarantine"));
+    EXPECT_TRUE(RemoveDirectoryW(InstallFolder().c_str())) << "more left than the quarantine";
     EXPECT_FALSE(PathExists(Narrow(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Vardenix")));
     EXPECT_EQ(Setting(kRunKey, L"Vardenix"), L"(none)");
     EXPECT_FALSE(KeyExists(kUninstallKey));
