@@ -75,10 +75,8 @@ struct WriteProtection {
         RunUnix("/bin/sh", on ? "-c \"chmod a-w " + host + "; chattr +i " + host + "\""
                               : "-c \"chattr -i " + host + "; chmod u+w " + host + "\"");
         const std::string probe = folder + "\\probe";
-        const auto writable = [&] {
-            return CreateDirectoryA(probe.c_str(), nullptr) && RemoveDirectoryA(probe.c_str());
-        };
-        return WaitFor([&] { return writable() != on; }, 5000);
+        return WaitFor(
+            [&] { return (CreateDirectoryA(probe.c_str(), nullptr) && RemoveDirectoryA(probe.c_str())) != on; }, 5000);
     }
     ~WriteProtection() { Set(false); }
 };
