@@ -90,12 +90,11 @@ protected:
     PageHost host;
     ImmunityPage page;
     MessageRecorder messages;
-    bool systemDriveHadEntry = false;
+    const bool systemDriveHadEntry = PathExists("C:\\AUTORUN.INF");
 
     void SetUp() override
     {
         QuarantineTest::SetUp();
-        systemDriveHadEntry = PathExists("C:\\AUTORUN.INF");
         HKEY policy = nullptr;
         ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kExplorerPolicyKey, &policy), ERROR_SUCCESS);
         RegDeleteValueA(policy, kNoDriveTypeAutoRunValue);
