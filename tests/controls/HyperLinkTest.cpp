@@ -19,15 +19,6 @@ namespace {
 // through the ".htm" association can open it.
 const char kUnopenable[] = "vardenix-test-scheme:nowhere";
 
-class LinkHost : public Dialog {
-public:
-    LinkHost() : Dialog(IDD_LINKS) {}
-
-protected:
-    void OnOK() override {}
-    void OnCancel() override {}
-};
-
 RECT RectInParent(HWND control)
 {
     RECT rect;
@@ -46,7 +37,7 @@ bool FontUnderlined(HWND control)
 // The links' dialog, and a link on its left-aligned static.
 class HyperLinkTest : public ::testing::Test {
 protected:
-    LinkHost host;
+    Dialog host{IDD_LINKS};
     HyperLink link;
 
     void SetUp() override
