@@ -20,14 +20,6 @@ using Texts = std::vector<std::wstring>;
 
 bool IsQuestion(const MessageBoxCall& call) { return (call.type & MB_TYPEMASK) == MB_OKCANCEL; }
 
-// Until the list shows a monitor pass that began after this call, and so saw
-// every process started before.
-void WaitForFreshPass(const MemoryProtectionPage& page)
-{
-    const int begun = page.MonitorPassesBegun();
-    ASSERT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
-}
-
 int RowOf(const MemoryProtectionPage& page, DWORD id)
 {
     for (int row = 0; row < page.RowCount(); ++row) {
@@ -88,9 +80,11 @@ TEST(MemoryMonitor, ListsDisguisedProgramsAndBringsTheWindowForwardWhenTheirNumb
     ASSERT_TRUE(window.CreateModeless(nullptr));
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }));
     MemoryProtectionPage& page = window.MemoryProtection();
-    // Came the window forward on the memory page? It then goes back to the tray.
+    // Came the window forward on the memory page by the time the list shows a
+    // pass that began after this call? It then goes back to the tray.
     auto cameForward = [&] {
-        WaitForFreshPass(page);
+        const int begun = page.MonitorPassesBegun();
+        EXPECT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
         const bool forward = IsWindowVisible(window.Handle()) && window.IsPageShown(MainWindow::kMemoryPage);
         window.ShowPage(MainWindow::kInfoPage);
         window.Hide();
