@@ -2,7 +2,6 @@
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
-#include "support/PageHost.h"
 #include "support/RegistryValues.h"
 #include "support/TestDrive.h"
 #include "support/UnixHost.h"
@@ -101,6 +100,8 @@ void Trash(const std::string& trash, const std::string& name)
              "[Trash Info]\nPath=/tmp/" + name + "\nDeletionDate=2024-01-01T00:00:00\n");
 }
 
+// The system page of the main window, which has settled in the tray on its
+// information page.
 class SystemPageTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -108,7 +109,9 @@ protected:
         if (!RunsUnderWine())
             GTEST_SKIP() << "the cleanup would empty this machine's Recycle Bin";
         ASSERT_TRUE(TrashIsScratch()) << "run through CTest, which sets HOME and XDG_DATA_HOME";
-        ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
+        ASSERT_TRUE(window_.CreateModeless(nullptr));
+        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window_.Handle()); }, 5000));
+        ASSERT_TRUE(window_.IsPageShown(MainWindow::kInfoPage));
         page_.SetCleanupFolders({Widen(temp_.Path()) + L"\\"});
     }
     void TearDown() override
@@ -140,8 +143,8 @@ protected:
 
     MessageRecorder recorder_;
     ScratchDir temp_;
-    PageHost host_;
-    SystemPage page_;
+    MainWindow window_;
+    SystemPage& page_ = window_.System();
 };
 
 }  // namespace
@@ -254,6 +257,8 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     EXPECT_EQ(recorder_.Count(), 1u) << "no repair while the cleanup runs";
     ASSERT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000));
     CloseHandle(hold);
+    EXPECT_TRUE(IsWindowVisible(window_.Handle()) && window_.IsPageShown(MainWindow::kSystemPage))
+        << "the cleanup brings the main window forward on its page";
 
     const std::vector<std::wstring> content = Column(0), states = Column(1);
     ASSERT_GE(content.size(), 3u);
@@ -282,17 +287,4 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     EXPECT_EQ(recorder_.Texts(),
               Texts({IDS_DISK_QUESTION, IDS_DISK_DONE, IDS_REGISTRY_QUESTION, IDS_DISK_QUESTION}));
     EXPECT_TRUE(PathExists(temp_ / "b.tmp"));
-}
-
-TEST_F(SystemPageTest, TheCleanupBringsTheMainWindowForwardOnTheSystemPage)
-{
-    MainWindow window;
-    ASSERT_TRUE(window.CreateModeless(nullptr));
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }, 5000));
-    ASSERT_TRUE(window.IsPageShown(MainWindow::kInfoPage));
-    window.System().SetCleanupFolders({Widen(temp_.Path()) + L"\\"});
-    SendMessageW(window.System().Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
-    ASSERT_TRUE(WaitFor([&] { return !window.System().IsBusy(); }, 60000));
-    EXPECT_TRUE(IsWindowVisible(window.Handle()));
-    EXPECT_TRUE(window.IsPageShown(MainWindow::kSystemPage));
 }
