@@ -1,6 +1,5 @@
-// The startup manager on the real registry of the Wine prefix. The tests write
-// values of their own into the startup keys and remove exactly those again;
-// values that were there before are never changed.
+// The startup manager on the prefix's real registry: the tests add values of
+// their own to the startup keys and remove exactly those again.
 #include "tools/StartupManagerPage.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
@@ -49,7 +48,6 @@ protected:
         SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
     }
     void Refresh() { Click(IDC_STARTUP_REFRESH); }
-    // Selects `row` (none for -1) and clicks "Удалить".
     void Delete(int row = -1)
     {
         LVITEMW item = {};
@@ -58,7 +56,6 @@ protected:
             SendMessageW(page.List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         Click(IDC_DELETE_OR_RESULT_LIST);
     }
-    // The row of a value, or -1.
     int FindRow(const std::wstring& name, const std::wstring& location) const
     {
         for (int row = 0; row < page.RowCount(); ++row) {
