@@ -38,7 +38,7 @@ bool ExistsW(const std::wstring& path)
 TEST(DiskCleanup, DeletesEveryFileDepthFirstAtAnyLengthAndKeepsEveryFolder)
 {
     ScratchDir temp;
-    const std::wstring shownRoot = Widen(temp.Path()) + L"\\";
+    const std::wstring shownRoot = Widen(temp.Path()) + L"\\", longRoot = L"\\\\?\\" + shownRoot;
     std::wstring chain = L"B\\deep";
     while (chain.size() < 300)
         chain += L"\\" + std::wstring(40, L'д');
@@ -53,9 +53,9 @@ TEST(DiskCleanup, DeletesEveryFileDepthFirstAtAnyLengthAndKeepsEveryFolder)
     };
     for (const auto& [file, attributes] : files) {
         for (size_t slash = file.find(L'\\'); slash != std::wstring::npos; slash = file.find(L'\\', slash + 1))
-            CreateDirectoryW((L"\\\\?\\" + shownRoot + file.substr(0, slash)).c_str(), nullptr);
-        const HANDLE handle = CreateFileW((L"\\\\?\\" + shownRoot + file).c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_NEW, attributes, nullptr);
+            CreateDirectoryW((longRoot + file.substr(0, slash)).c_str(), nullptr);
+        const HANDLE handle =
+            CreateFileW((longRoot + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
         ASSERT_NE(handle, INVALID_HANDLE_VALUE) << Narrow(file);
         CloseHandle(handle);
     }
@@ -82,7 +82,7 @@ TEST(DiskCleanup, DeletesEveryFileDepthFirstAtAnyLengthAndKeepsEveryFolder)
     EXPECT_TRUE(ExistsW(shownRoot + L"A\\deep") && ExistsW(shownRoot + chain));
     EXPECT_TRUE(Clean(Widen(temp.Path())).empty()) << "an empty tree reports nothing";
     for (std::wstring folder = chain; folder.size() > 6; folder.resize(folder.rfind(L'\\')))
-        RemoveDirectoryW((L"\\\\?\\" + shownRoot + folder).c_str());
+        RemoveDirectoryW((longRoot + folder).c_str());
 }
 
 TEST(DiskCleanup, NothingOutsideTheFolderIsReachedThroughALink)
@@ -120,13 +120,10 @@ TEST(DiskCleanup, AFolderThatHoldsTheSystemOrIsADriveRootIsNeverEmptied)
     TestDrive drive('T', DRIVE_FIXED);
     MakeFolder(drive / "sub");
     MakeFile(drive / "keep.txt", "keep");
-    wchar_t windows[MAX_PATH];
-    wchar_t profile[MAX_PATH];
-    ASSERT_TRUE(GetWindowsDirectoryW(windows, MAX_PATH));
+    wchar_t windows[MAX_PATH], profile[MAX_PATH], temp[MAX_PATH + 1];
+    ASSERT_TRUE(GetWindowsDirectoryW(windows, MAX_PATH) && GetTempPathW(MAX_PATH + 1, temp));
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, profile, CSIDL_PROFILE, FALSE));
     const std::wstring profileParent = std::wstring(profile).substr(0, std::wstring(profile).rfind(L'\\'));
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_TRUE(GetTempPathW(MAX_PATH + 1, temp));
 
     const std::pair<std::wstring, bool> cases[] = {
         {L"T:\\", false}, {L"T:", false}, {L"T:\\sub", true}, {L"C:\\", false}, {windows, false},

@@ -9,7 +9,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -19,18 +18,7 @@ const wchar_t kWait[] = L"Ожидайте";
 const wchar_t kDeleteError[] = L"Ошибка удаления";
 using Texts = std::vector<std::wstring>;
 
-bool IsQuestion(const MessageBoxCall& call)
-{
-    return (call.type & MB_TYPEMASK) == MB_OKCANCEL;
-}
-
-// Until the list shows a monitor pass that began after this call, and so saw
-// every process started before.
-void WaitForFreshPass(const MemoryProtectionPage& page)
-{
-    const int begun = page.MonitorPassesBegun();
-    ASSERT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
-}
+bool IsQuestion(const MessageBoxCall& call) { return (call.type & MB_TYPEMASK) == MB_OKCANCEL; }
 
 int RowOf(const MemoryProtectionPage& page, DWORD id)
 {
@@ -50,22 +38,29 @@ protected:
         QuarantineTest::SetUp();
         ASSERT_TRUE(page_.CreateModeless(host_.Handle()));
     }
-    int RowOf(DWORD id) const { return ::RowOf(page_, id); }
-    // Selects the row of process `id` (none for 0) and clicks "Удалить"; a
-    // process not listed is no click, which could end another.
-    void Delete(DWORD id) const
+    // Selects the row of process `id` (none for 0), clicks "Удалить" and gives
+    // `answer` to each message; the messages shown. A process not listed is no
+    // click, which could end another.
+    template <typename Answer>
+    Texts Delete(DWORD id, Answer answer)
     {
+        recorder_.Clear();
+        recorder_.SetAnswer(answer);
         LVITEMW state = {};
         state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        const int row = id ? RowOf(id) : -1;
-        ASSERT_TRUE(row >= 0 || id == 0) << id << " is not listed";
+        const int row = id ? RowOf(page_, id) : -1;
+        if (row < 0 && id) {
+            ADD_FAILURE() << id << " is not listed";
+            return {};
+        }
         if (row >= 0)
             SendMessageW(page_.List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
         SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+        return recorder_.Texts();
     }
     static bool IsHidden(const ProgramCopy& copy)
     {
-        return (GetFileAttributesA(copy.Path().c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0;
+        return (GetFileAttributesA(copy.path.c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0;
     }
 
     MessageRecorder recorder_;
@@ -85,9 +80,11 @@ TEST(MemoryMonitor, ListsDisguisedProgramsAndBringsTheWindowForwardWhenTheirNumb
     ASSERT_TRUE(window.CreateModeless(nullptr));
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window.Handle()); }));
     MemoryProtectionPage& page = window.MemoryProtection();
-    // Came the window forward on the memory page? It then goes back to the tray.
+    // Came the window forward on the memory page by the time the list shows a
+    // pass that began after this call? It then goes back to the tray.
     auto cameForward = [&] {
-        WaitForFreshPass(page);
+        const int begun = page.MonitorPassesBegun();
+        EXPECT_TRUE(WaitFor([&] { return page.MonitorPassShown() > begun; }, 30000));
         const bool forward = IsWindowVisible(window.Handle()) && window.IsPageShown(MainWindow::kMemoryPage);
         window.ShowPage(MainWindow::kInfoPage);
         window.Hide();
@@ -110,7 +107,7 @@ TEST(MemoryMonitor, ListsDisguisedProgramsAndBringsTheWindowForwardWhenTheirNumb
     };
     auto expectRows = [&](bool monitor) {
         for (const auto& c : cases) {
-            const std::wstring path = Widen(c.program.Path());
+            const std::wstring path = Widen(c.program.path);
             const wchar_t* label = monitor ? (c.monitor ? kRisk : nullptr) : c.refresh;
             const int row = RowOf(page, c.program.Id());
             ASSERT_EQ(row >= 0, label != nullptr) << Narrow(path);
@@ -150,39 +147,31 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessAndQuarantinesItsFileOnlyOnceConfirme
     page_.RefreshProcessList();
     RunningCopy late("notepad.exe", FILE_ATTRIBUTE_NORMAL);  // a refresh would list it now
 
-    Delete(0);
-    EXPECT_EQ(recorder_.Texts(), Texts{L"Пожалуйста, выберите файл"});
-    recorder_.Clear();
-    recorder_.SetAnswer(IDCANCEL);
-    Delete(disguised.Id());
-    ASSERT_EQ(recorder_.Texts(), Texts{L"Удаление: notepad.exe?"});
+    EXPECT_EQ(Delete(0, IDOK), Texts{L"Пожалуйста, выберите файл"});
+    ASSERT_EQ(Delete(disguised.Id(), IDCANCEL), Texts{L"Удаление: notepad.exe?"});
     EXPECT_TRUE(IsQuestion(recorder_.Calls()[0]));
     EXPECT_TRUE(disguised.process.IsRunning());
-    EXPECT_EQ(RowOf(late.Id()), -1) << "not refreshed";
+    EXPECT_EQ(RowOf(page_, late.Id()), -1) << "not refreshed";
 
-    recorder_.Clear();
-    recorder_.SetAnswer([&](const MessageBoxCall& call) {
+    const auto endAtQuestion = [&](const MessageBoxCall& call) {
         if (IsQuestion(call))
             gone.process.Kill();
         return IDOK;
-    });
-    Delete(gone.Id());
-    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kDeleteError}));
+    };
+    EXPECT_EQ(Delete(gone.Id(), endAtQuestion), (Texts{L"Удаление: notepad.exe?", kDeleteError}));
     EXPECT_TRUE(IsHidden(gone));
-    EXPECT_EQ(RowOf(gone.Id()), -1);
-    EXPECT_GE(RowOf(late.Id()), 0) << "refreshed";
+    EXPECT_EQ(RowOf(page_, gone.Id()), -1);
+    EXPECT_GE(RowOf(page_, late.Id()), 0) << "refreshed";
     EXPECT_TRUE(IsHidden(disguised));
     EXPECT_TRUE(ItemNames().empty());
 
-    recorder_.Clear();
-    recorder_.SetAnswer(IDOK);
-    Delete(disguised.Id());
-    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: notepad.exe?", kWait, L"Удален"}));
+    const std::string content = ReadWholeFile(disguised.path);
+    EXPECT_EQ(Delete(disguised.Id(), IDOK), (Texts{L"Удаление: notepad.exe?", kWait, L"Удален"}));
     EXPECT_FALSE(disguised.process.IsRunning());
-    EXPECT_FALSE(PathExists(disguised.Path()));
+    EXPECT_FALSE(PathExists(disguised.path));
     ASSERT_EQ(ItemNames(), std::vector<std::string>{"notepad.exe.vw"});
-    EXPECT_EQ(ReadWholeFile(ItemPath("notepad.exe.vw")), ItemBytes(disguised.Path(), disguised.Content()));
-    EXPECT_EQ(RowOf(disguised.Id()), -1);
+    EXPECT_EQ(ReadWholeFile(ItemPath("notepad.exe.vw")), ItemBytes(disguised.path, content));
+    EXPECT_EQ(RowOf(page_, disguised.Id()), -1);
 }
 
 // Rows past 256 keep their processes; and when the list is rebuilt while the
@@ -191,36 +180,34 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessAndQuarantinesItsFileOnlyOnceConfirme
 TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
 {
     ProgramCopy shared("vardenix-many.exe", FILE_ATTRIBUTE_HIDDEN);
-    std::vector<std::unique_ptr<ProgramUnderTest>> processes;
+    std::vector<ProgramUnderTest> processes(260);
     std::vector<DWORD> started, listed;
-    for (int k = 0; k < 260; ++k) {
-        processes.push_back(std::make_unique<ProgramUnderTest>());
-        StartIdleProcess(*processes.back(), shared.Path());
-        started.push_back(processes.back()->ProcessId());
+    for (ProgramUnderTest& process : processes) {
+        StartIdleProcess(process, shared.path);
+        started.push_back(process.ProcessId());
     }
     page_.RefreshProcessList();
     // Wine's own services are listed too ("Подозрительные").
     for (int row = 0; row < page_.RowCount(); ++row) {
         EXPECT_EQ(page_.RowText(row, 2), Widen(page_.RowProcess(row)->path)) << row;
-        if (page_.RowProcess(row)->path == shared.Path())
+        if (page_.RowProcess(row)->path == shared.path)
             listed.push_back(page_.RowProcess(row)->id);
     }
     ASSERT_EQ(listed.size(), started.size());
     EXPECT_TRUE(std::is_permutation(listed.begin(), listed.end(), started.begin()));
     const DWORD chosen = listed.back(), ended = listed.front();
-    ASSERT_GE(RowOf(chosen), 259);
+    ASSERT_GE(RowOf(page_, chosen), 259);
 
-    recorder_.SetAnswer([&](const MessageBoxCall& call) {
+    const auto rebuildAtQuestion = [&](const MessageBoxCall& call) {
         if (IsQuestion(call)) {
-            processes[std::find(started.begin(), started.end(), ended) - started.begin()]->Kill();
+            processes[std::find(started.begin(), started.end(), ended) - started.begin()].Kill();
             page_.RefreshProcessList();
         }
         return IDOK;
-    });
-    Delete(chosen);
+    };
     // The file is still in use by the others: it stays, hidden as it was.
-    EXPECT_EQ(recorder_.Texts(), (Texts{L"Удаление: vardenix-many.exe?", kWait, kDeleteError}));
+    EXPECT_EQ(Delete(chosen, rebuildAtQuestion), (Texts{L"Удаление: vardenix-many.exe?", kWait, kDeleteError}));
     EXPECT_TRUE(IsHidden(shared));
     for (size_t k = 0; k < processes.size(); ++k)
-        EXPECT_EQ(processes[k]->IsRunning(), started[k] != chosen && started[k] != ended) << started[k];
+        EXPECT_EQ(processes[k].IsRunning(), started[k] != chosen && started[k] != ended) << started[k];
 }

@@ -5,18 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuffer)
 {
-    char windows[MAX_PATH] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
     const std::pair<const char*, std::string> cases[] = {
-        {"notepad.exe", std::string(windows) + "\\notepad.exe"},  // in system32 too: the Windows folder comes first
-        {"kernel32.dll", std::string(windows) + "\\system32\\kernel32.dll"},
+        {"notepad.exe", WindowsFolder() + "\\notepad.exe"},  // in system32 too: the Windows folder comes first
+        {"kernel32.dll", WindowsFolder() + "\\system32\\kernel32.dll"},
         {"system32", ""},  // a folder is no hit
         {"vardenix-no-such-program.exe", ""},
     };
@@ -25,10 +22,9 @@ TEST(ProcessLookup, TheSystemFolderSearchFindsFilesInOrderAndNeverOverrunsItsBuf
         EXPECT_EQ(FindInSystemFolders(c.first, path), !c.second.empty()) << c.first;
         EXPECT_EQ(lstrcmpiA(path, c.second.c_str()), 0) << path;
     }
-    char small[12];
-    std::memset(small, 'x', sizeof small);
+    char small[12] = "xxxxxxxxxxx";
     EXPECT_FALSE(FindInSystemFolders("notepad.exe", small, 8));
-    EXPECT_EQ(std::string(small + 8, 4), "xxxx");
+    EXPECT_STREQ(small + 8, "xxx");
 }
 
 // A cached pass lists exactly what a pass without the cache lists, as files
@@ -40,10 +36,9 @@ TEST(ProcessLookup, ACachedPassListsWhatAnUncachedPassLists)
                             {"vardenix-system.exe", FILE_ATTRIBUTE_HIDDEN, true},
                             {"notepad.exe", FILE_ATTRIBUTE_NORMAL},
                             {"vardenix-probe.exe", FILE_ATTRIBUTE_HIDDEN}};
-    ASSERT_GT(GetFileVersionInfoSizeA(copies[1].Path().c_str(), nullptr), 512u) << "larger than the buffer";
+    ASSERT_GT(GetFileVersionInfoSizeA(copies[1].path.c_str(), nullptr), 512u) << "larger than the buffer";
     // A file whose attributes cannot be read is no evidence of a hidden program.
-    ProcessFile missing;
-    missing.path = copies[0].Path() + ".missing";
+    ProcessFile missing{copies[0].path + ".missing"};
     missing.ReadAttributes();
     EXPECT_FALSE(missing.IsHidden());
 
@@ -62,16 +57,16 @@ TEST(ProcessLookup, ACachedPassListsWhatAnUncachedPassLists)
 
     EXPECT_TRUE(monitorLists(copies[0].Id()));
     EXPECT_FALSE(monitorLists(copies[1].Id())) << "it has a version block";
-    SetFileAttributesA(copies[0].Path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesA(copies[2].Path().c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA(copies[0].path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(copies[2].path.c_str(), FILE_ATTRIBUTE_HIDDEN);
     EXPECT_FALSE(monitorLists(copies[0].Id())) << "shown";
     EXPECT_TRUE(monitorLists(copies[2].Id())) << "hidden";
 
     // The same path, now a file without a version block.
-    const std::string replaced = copies[1].Path();
+    const std::string replaced = copies[1].path;
     copies[1].process.Kill();
     SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_TRUE(CopyFileA(copies[0].Path().c_str(), replaced.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(copies[0].path.c_str(), replaced.c_str(), FALSE));
     SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_HIDDEN);
     ProgramUnderTest restarted;
     StartIdleProcess(restarted, replaced);

@@ -1,6 +1,5 @@
-// The startup manager on the real registry of the Wine prefix. The tests write
-// values of their own into the startup keys and remove exactly those again;
-// values that were there before are never changed.
+// The startup manager on the prefix's real registry: the tests add values of
+// their own to the startup keys and remove exactly those again.
 #include "tools/StartupManagerPage.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
@@ -43,14 +42,12 @@ protected:
     StartupManagerPage page;
 
     void SetUp() override { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
-    void TearDown() override { page.Destroy(); }
 
     void Click(int id)
     {
         SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
     }
     void Refresh() { Click(IDC_STARTUP_REFRESH); }
-    // Selects `row` (none for -1) and clicks "Удалить".
     void Delete(int row = -1)
     {
         LVITEMW item = {};
@@ -59,7 +56,6 @@ protected:
             SendMessageW(page.List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         Click(IDC_DELETE_OR_RESULT_LIST);
     }
-    // The row of a value, or -1.
     int FindRow(const std::wstring& name, const std::wstring& location) const
     {
         for (int row = 0; row < page.RowCount(); ++row) {
@@ -74,11 +70,7 @@ protected:
 
 TEST(ParseLocation, SplitsOffTheRootAndRefusesAnythingElse)
 {
-    const struct {
-        const wchar_t* location;
-        StartupRoot root;
-        const wchar_t* keyPath;
-    } cases[] = {
+    const std::tuple<const wchar_t*, StartupRoot, const wchar_t*> cases[] = {
         {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", kCurrentUserRoot,
          L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
         {L"hkey_local_machine\\Software\\WOW6432Node\\Run", kLocalMachineRoot, L"Software\\WOW6432Node\\Run"},
@@ -89,16 +81,26 @@ TEST(ParseLocation, SplitsOffTheRootAndRefusesAnythingElse)
         {L"HKEY_CLASSES_ROOT\\Software", kNoStartupRoot, L"unchanged"},
         {L"", kNoStartupRoot, L"unchanged"},
     };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(test.location)));
+    for (const auto& [location, root, expectedPath] : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(location)));
         std::wstring keyPath = L"unchanged";
-        EXPECT_EQ(ParseLocation(test.location, keyPath), test.root);
-        EXPECT_EQ(keyPath, test.keyPath);
+        EXPECT_EQ(ParseLocation(location, keyPath), root);
+        EXPECT_EQ(keyPath, expectedPath);
     }
 }
 
-TEST(EnumStartupKey, ListsEveryValueWholeWhateverItsLengthNameOrType)
+// Every value whole whatever its length, name or type; the locations in order,
+// 32-bit entries right after their own location.
+TEST_F(StartupPage, RowsShowEveryValueWholeInTheOrderOfTheLocations)
 {
+    const std::wstring runOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx 1", L"1");
+    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx 2", L"2");
+    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx 3", L"3", KEY_WOW64_32KEY);
+    values.SetText(HKEY_CURRENT_USER, runOnce, L"vdx 5", L"5");
+    std::vector<Row> expected = {{L"vdx 1", L"1", Location(HKEY_LOCAL_MACHINE, kRun)},
+                                 {L"vdx 2", L"2", Location(HKEY_LOCAL_MACHINE, kRun)},
+                                 {L"vdx 3", L"3", Location32()}};
     // Created in the order the registry lists them (by name, and by creation
     // on Windows), with the long values first: nothing after them may be lost.
     const std::wstring longCommand = L"C:\\" + std::wstring(600, L'c') + L".exe";
@@ -107,12 +109,7 @@ TEST(EnumStartupKey, ListsEveryValueWholeWhateverItsLengthNameOrType)
     const unsigned long long bigNumber = 0x123456789ULL;
     const BYTE bytes[] = {0x01, 0xab, 0xff};
     const wchar_t multi[] = L"h.exe\0-x\0";
-    const struct {
-        std::wstring name;
-        DWORD type;
-        std::vector<BYTE> data;
-        std::wstring shown;
-    } values[] = {
+    const std::tuple<std::wstring, DWORD, std::vector<BYTE>, std::wstring> user[] = {
         {L"vdx a long command", REG_SZ, RegistryText(longCommand), longCommand},
         {longName, REG_SZ, RegistryText(L"b.exe"), L"b.exe"},
         {L"vdx c after the long ones", REG_SZ, RegistryText(L"c.exe /s"), L"c.exe /s"},
@@ -125,55 +122,25 @@ TEST(EnumStartupKey, ListsEveryValueWholeWhateverItsLengthNameOrType)
         {L"vdx j short number", REG_DWORD, RegistryBytes(bytes, 3), L"01 ab ff"},
         {L"vdx k text without its zero", REG_SZ, RegistryBytes(L"k.exe", 5 * sizeof(wchar_t)), L"k.exe"},
     };
-    OwnRegistryValues made;
-    std::vector<Row> expected;
-    for (const auto& value : values) {
-        made.Set(HKEY_CURRENT_USER, kRun, value.name, value.type, value.data);
-        expected.emplace_back(value.name, value.shown, Location(HKEY_CURRENT_USER, kRun));
+    for (const auto& [name, type, data, shown] : user) {
+        values.Set(HKEY_CURRENT_USER, kRun, name, type, data);
+        expected.emplace_back(name, shown, Location(HKEY_CURRENT_USER, kRun));
     }
-
-    std::vector<StartupEntry> entries;
-    EnumStartupKey(HKEY_CURRENT_USER, kRun, entries);
-    EnumStartupKey(HKEY_CURRENT_USER, L"Software\\Vardenix test key that is not there", entries);
-    std::vector<Row> ours;
-    for (const StartupEntry& entry : entries) {
-        if (entry.name.compare(0, 4, L"vdx ") == 0)
-            ours.emplace_back(entry.name, entry.command, entry.location);
-    }
-    EXPECT_EQ(ours, expected);
-}
-
-TEST_F(StartupPage, RowsFollowTheLocationsWith32BitEntriesRightAfterTheirOwnLocation)
-{
-    const std::wstring runOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-    values.SetText(HKEY_CURRENT_USER, runOnce, L"vdx order 5", L"5");
-    values.SetText(HKEY_CURRENT_USER, kRun, L"vdx order 4", L"4");
-    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 1", L"1");
-    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 2", L"2");
-    values.SetText(HKEY_LOCAL_MACHINE, kRun, L"vdx order 3", L"3", KEY_WOW64_32KEY);
+    expected.emplace_back(L"vdx 5", L"5", Location(HKEY_CURRENT_USER, runOnce));
     Refresh();
     std::vector<Row> rows;
     for (int row = 0; row < page.RowCount(); ++row) {
-        if (page.RowText(row, 0).compare(0, 10, L"vdx order ") == 0)
+        if (page.RowText(row, 0).compare(0, 4, L"vdx ") == 0)
             rows.emplace_back(page.RowText(row, 0), page.RowText(row, 1), page.RowText(row, 2));
     }
-    EXPECT_EQ(rows, (std::vector<Row>{{L"vdx order 1", L"1", Location(HKEY_LOCAL_MACHINE, kRun)},
-                                      {L"vdx order 2", L"2", Location(HKEY_LOCAL_MACHINE, kRun)},
-                                      {L"vdx order 3", L"3", Location32()},
-                                      {L"vdx order 4", L"4", Location(HKEY_CURRENT_USER, kRun)},
-                                      {L"vdx order 5", L"5", Location(HKEY_CURRENT_USER, runOnce)}}));
+    EXPECT_EQ(rows, expected);
 }
 
 // Each name is also in another location, whose value stays. A key the user
 // may only read is listed, and its value stays when the deletion is refused.
 TEST_F(StartupPage, DeleteRemovesTheSelectedRowsValueAloneWhateverItsNameOrView)
 {
-    const struct {
-        HKEY root, twinRoot;
-        REGSAM view;
-        std::wstring name;
-        bool readOnly;
-    } cases[] = {
+    const std::tuple<HKEY, HKEY, REGSAM, std::wstring, bool> cases[] = {
         {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, 0, L"", false},  // the key's default value
         {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, 0, L"vdx Ελληνικά 程序", false},
         {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, 0, L"vdx " + std::wstring(300, L'n'), false},
@@ -182,34 +149,34 @@ TEST_F(StartupPage, DeleteRemovesTheSelectedRowsValueAloneWhateverItsNameOrView)
          L"vdx 32-bit", false},
         {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, 0, L"vdx read only", true},
     };
-    for (const auto& test : cases) {
-        values.SetText(test.root, kRun, test.name, L"C:\\x.exe", test.view);
-        values.SetText(test.twinRoot, kRun, test.name, L"C:\\twin.exe");
+    for (const auto& [root, twinRoot, view, name, readOnly] : cases) {
+        values.SetText(root, kRun, name, L"C:\\x.exe", view);
+        values.SetText(twinRoot, kRun, name, L"C:\\twin.exe");
     }
     Refresh();
     Delete();
     EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Пожалуйста, выберите пункт"});
-    for (const auto& test : cases) {
-        const std::wstring location = test.view ? Location32() : Location(test.root, kRun);
-        SCOPED_TRACE(location + L" " + test.name);
+    for (const auto& [root, twinRoot, view, name, readOnly] : cases) {
+        const std::wstring location = view ? Location32() : Location(root, kRun);
+        SCOPED_TRACE(location + L" " + name);
         std::optional<ReadOnlyKey> locked;
-        if (test.readOnly) {
-            locked.emplace(test.root, kRun);
+        if (readOnly) {
+            locked.emplace(root, kRun);
             ASSERT_TRUE(locked->Locked());
         }
         Refresh();
-        const int row = FindRow(test.name, location);
+        const int row = FindRow(name, location);
         ASSERT_GE(row, 0) << "listed with read access";
         recorder.Clear();
         recorder.SetAnswer(IDCANCEL);
         Delete(row);
-        EXPECT_GE(FindRow(test.name, location), 0) << "cancelled";
+        EXPECT_GE(FindRow(name, location), 0) << "cancelled";
         recorder.SetAnswer(IDOK);
         Delete(row);
-        EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>(2, L"Удаление: " + test.name + L"?"))
+        EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>(2, L"Удаление: " + name + L"?"))
             << "the outcome is shown by the list alone";
-        EXPECT_EQ(RegistryValueExists(test.root, kRun, test.name, test.view), test.readOnly);
-        EXPECT_EQ(FindRow(test.name, location) >= 0, test.readOnly);
-        EXPECT_GE(FindRow(test.name, Location(test.twinRoot, kRun)), 0);
+        EXPECT_EQ(RegistryValueExists(root, kRun, name, view), readOnly);
+        EXPECT_EQ(FindRow(name, location) >= 0, readOnly);
+        EXPECT_GE(FindRow(name, Location(twinRoot, kRun)), 0);
     }
 }

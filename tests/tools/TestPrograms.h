@@ -10,43 +10,37 @@
 #include <cstdio>
 #include <string>
 
+inline std::string WindowsFolder()
+{
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return windows;
+}
+
 // The idle program (IdleProgram.cpp; with a version block when `versioned`)
 // copied as `name` into a folder of the test's own, with `attributes`.
-class ProgramCopy {
-public:
-    ProgramCopy(const std::string& name, DWORD attributes, bool versioned = false) : path_(folder_ / name)
+struct ProgramCopy {
+    ProgramCopy(const std::string& name, DWORD attributes, bool versioned = false) : path(folder / name)
     {
         const std::string source = WindowsPathOf(versioned ? IDLE_PROGRAM_VERSIONED : IDLE_PROGRAM);
-        EXPECT_TRUE(CopyFileA(source.c_str(), path_.c_str(), FALSE)) << source;
-        content_ = ReadWholeFile(path_);
-        EXPECT_TRUE(SetFileAttributesA(path_.c_str(), attributes));
+        EXPECT_TRUE(CopyFileA(source.c_str(), path.c_str(), FALSE)) << source;
+        EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes));
     }
-    const std::string& Path() const { return path_; }
-    const std::string& Content() const { return content_; }
-
-private:
-    ScratchDir folder_;
-    std::string path_;
-    std::string content_;
+    ScratchDir folder;
+    std::string path;
 };
 
 // A file `name` in system32 while the object lives. Wine answers the version
 // query for a file named like one of its own programs (write.exe, winver.exe)
 // from that program: a system name with a version block of its own needs a
 // name of its own.
-class SystemFileName {
-public:
-    explicit SystemFileName(const std::string& name)
+struct SystemFileName {
+    explicit SystemFileName(const std::string& name) : path(WindowsFolder() + "\\system32\\" + name)
     {
-        char windows[MAX_PATH] = {};
-        GetWindowsDirectoryA(windows, MAX_PATH);
-        path_ = std::string(windows) + "\\system32\\" + name;
-        MakeFile(path_, "MZ");
+        MakeFile(path, "MZ");
     }
-    ~SystemFileName() { RemoveTree(path_); }
-
-private:
-    std::string path_;
+    ~SystemFileName() { RemoveTree(path); }
+    std::string path;
 };
 
 // Starts `path` with `arguments` and waits until its module list names its
@@ -74,7 +68,7 @@ struct RunningCopy : ProgramCopy {
     RunningCopy(const std::string& name, DWORD attributes, bool versioned = false)
         : ProgramCopy(name, attributes, versioned)
     {
-        StartIdleProcess(process, Path());
+        StartIdleProcess(process, path);
     }
     DWORD Id() const { return process.ProcessId(); }
 
