@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ChildPage.h"
+#include "framework/ChildPage.h"
 #include "controls/HyperLink.h"
 #include "controls/ImageButton.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ChildPage.h"
+#include "framework/ChildPage.h"
 #include "app/InfoPage.h"
 #include "controls/ImageButton.h"
 #include "framework/Dialog.h"

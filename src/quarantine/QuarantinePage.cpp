@@ -49,26 +49,11 @@ void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT too
 
 }  // namespace
 
-QuarantinePage::QuarantinePage() : Dialog(IDD_QUARANTINE_PAGE) {}
-
-HWND QuarantinePage::List() const
-{
-    return Item(IDC_QUARANTINE_LIST);
-}
-
-int QuarantinePage::RowCount() const
-{
-    return ListRowCount(List());
-}
-
-std::wstring QuarantinePage::RowText(int row, int column) const
-{
-    return ListText(List(), row, column);
-}
+QuarantinePage::QuarantinePage() : ChildPage(IDD_QUARANTINE_PAGE, IDC_QUARANTINE_LIST) {}
 
 bool QuarantinePage::OnInitDialog()
 {
-    Dialog::OnInitDialog();
+    ChildPage::OnInitDialog();
     SetUpList(List(), {{IDS_COL_ORIGIN, kColumnWidth}, {IDS_COL_QUARANTINE, kColumnWidth}});
 
     AttachButton(refreshButton_, Handle(), IDC_FIRST_BUTTON, IDB_REFRESH, IDS_TIP_REFRESH_LIST);

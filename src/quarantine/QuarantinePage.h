@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@
 // runs on a worker of its own, which reaches the list and the buttons only
 // through window messages (see the worker section of QuarantinePage.cpp).
 // The three buttons are disabled while any of the three operations runs.
-class QuarantinePage : public Dialog {
+class QuarantinePage : public ChildPage {
 public:
     QuarantinePage();
 
@@ -31,18 +31,11 @@ public:
     // The purge thread; `page` is the QuarantinePage.
     static DWORD WINAPI PurgeQuarantineWorker(void* page);
 
-    HWND List() const;
-    int RowCount() const;
-    // The text of a row's column (0 origin, 1 item path), as shown.
-    std::wstring RowText(int row, int column) const;
 
 protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    // Enter and Escape do nothing on a page.
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     void EnableButtons(bool enable) const;

@@ -87,7 +87,7 @@ void AttachButton(ImageButton& button, HWND page, int id, int bitmapId)
 
 }  // namespace
 
-UsbScanPage::UsbScanPage() : Dialog(IDD_USB_SCAN_PAGE), link_(std::make_shared<WorkerLink>()) {}
+UsbScanPage::UsbScanPage() : ChildPage(IDD_USB_SCAN_PAGE, IDC_SCAN_LIST), link_(std::make_shared<WorkerLink>()) {}
 
 UsbScanPage::~UsbScanPage()
 {
@@ -104,24 +104,9 @@ bool UsbScanPage::IsScanning() const
     return link_->scanning.load() != 0;
 }
 
-HWND UsbScanPage::List() const
-{
-    return Item(IDC_SCAN_LIST);
-}
-
-int UsbScanPage::RowCount() const
-{
-    return ListRowCount(List());
-}
-
-std::wstring UsbScanPage::RowText(int row, int column) const
-{
-    return ListText(List(), row, column);
-}
-
 bool UsbScanPage::OnInitDialog()
 {
-    Dialog::OnInitDialog();
+    ChildPage::OnInitDialog();
     link_->page = Handle();
     suspiciousText_ = LoadText(IDS_SUSPICIOUS);
 

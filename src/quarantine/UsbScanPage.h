@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 #include "quarantine/ScanWalk.h"
 
 #include <memory>
@@ -16,7 +16,7 @@
 // through the page's own messages (the worker section of UsbScanPage.cpp),
 // which the UI thread carries out. While a worker runs, the scan, delete and
 // delete-all buttons are disabled; "Стоп" is always enabled.
-class UsbScanPage : public Dialog {
+class UsbScanPage : public ChildPage {
 public:
     UsbScanPage();
     ~UsbScanPage() override;
@@ -35,18 +35,11 @@ public:
     // The scanning flag: true from the start of a scan until it ends or "Стоп".
     bool IsScanning() const;
 
-    HWND List() const;
-    int RowCount() const;
-    // The whole text of a row's column (0 path, 1 state), as shown.
-    std::wstring RowText(int row, int column) const;
 
 protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    // Enter and Escape do nothing on a page.
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     // What a worker shares with the page. A worker holds its own reference,

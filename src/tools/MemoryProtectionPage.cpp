@@ -39,7 +39,7 @@ bool SameProcess(const ListedProcess& a, const ListedProcess& b)
 }  // namespace
 
 MemoryProtectionPage::MemoryProtectionPage(MonitorTiming timing)
-    : Dialog(IDD_MEMORY_PROTECTION_PAGE), timing_(timing)
+    : ChildPage(IDD_MEMORY_PROTECTION_PAGE, IDC_MEMORY_LIST), timing_(timing)
 {
 }
 
@@ -51,21 +51,6 @@ MemoryProtectionPage::~MemoryProtectionPage()
         DeleteObject(statusFont_);
 }
 
-HWND MemoryProtectionPage::List() const
-{
-    return Item(IDC_MEMORY_LIST);
-}
-
-int MemoryProtectionPage::RowCount() const
-{
-    return ListRowCount(List());
-}
-
-std::wstring MemoryProtectionPage::RowText(int row, int column) const
-{
-    return ListText(List(), row, column);
-}
-
 const ListedProcess* MemoryProtectionPage::RowProcess(int row) const
 {
     if (row < 0 || static_cast<size_t>(row) >= processIdTable_.size())
@@ -75,7 +60,7 @@ const ListedProcess* MemoryProtectionPage::RowProcess(int row) const
 
 bool MemoryProtectionPage::OnInitDialog()
 {
-    Dialog::OnInitDialog();
+    ChildPage::OnInitDialog();
 
     statusFont_ = CreateFontW(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 #include "tools/RiskyProcesses.h"
 
 #include <windows.h>
@@ -30,7 +30,7 @@ struct MonitorTiming {
 // message, and asks the main window to come forward with another. The list,
 // the table of listed processes and every message box belong to the
 // user-interface thread.
-class MemoryProtectionPage : public Dialog {
+class MemoryProtectionPage : public ChildPage {
 public:
     explicit MemoryProtectionPage(MonitorTiming timing = MonitorTiming());
     ~MemoryProtectionPage() override;
@@ -41,10 +41,7 @@ public:
     // file into quarantine, after asking.
     void DeleteProcess();
 
-    // The list as shown: 0 name, 1 risk label, 2 path; and the process of a row.
-    HWND List() const;
-    int RowCount() const;
-    std::wstring RowText(int row, int column) const;
+    // The process a row of the list (0 name, 1 risk label, 2 path) stands for.
     const ListedProcess* RowProcess(int row) const;
     // Monitor passes are numbered from 1 as they begin (any thread); the
     // number of the last one the list shows (user-interface thread).
@@ -56,8 +53,6 @@ protected:
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnDestroy() override;
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     // Row i of the list shows entry i; the only link from a row to its process.

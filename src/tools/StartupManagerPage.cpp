@@ -224,26 +224,11 @@ bool DeleteStartupValue(StartupRoot root, const std::wstring& keyPath, const std
     return deleted;
 }
 
-StartupManagerPage::StartupManagerPage() : Dialog(IDD_STARTUP_MANAGER_PAGE) {}
-
-HWND StartupManagerPage::List() const
-{
-    return Item(IDC_STARTUP_LIST);
-}
-
-int StartupManagerPage::RowCount() const
-{
-    return ListRowCount(List());
-}
-
-std::wstring StartupManagerPage::RowText(int row, int column) const
-{
-    return ListText(List(), row, column);
-}
+StartupManagerPage::StartupManagerPage() : ChildPage(IDD_STARTUP_MANAGER_PAGE, IDC_STARTUP_LIST) {}
 
 bool StartupManagerPage::OnInitDialog()
 {
-    Dialog::OnInitDialog();
+    ChildPage::OnInitDialog();
     SetUpList(List(), {{IDS_COL_APPLICATION, 120}, {IDS_COL_COMMAND, 400}, {IDS_COL_LOCATION, 300}});
 
     const struct {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 
 #include <windows.h>
 
@@ -53,7 +53,7 @@ std::wstring FormatRegistryData(DWORD type, const BYTE* data, size_t size);
 // its location. "Обновить" re-reads the registry; "Удалить" asks, deletes the
 // selected row's value and re-reads. Everything runs on the user-interface
 // thread; the page has no worker.
-class StartupManagerPage : public Dialog {
+class StartupManagerPage : public ChildPage {
 public:
     StartupManagerPage();
 
@@ -63,17 +63,10 @@ public:
     // refreshed list shows the outcome.
     void DeleteStartupEntry();
 
-    HWND List() const;
-    int RowCount() const;
-    // The text of a row's column (0 name, 1 command, 2 location), as shown.
-    std::wstring RowText(int row, int column) const;
 
 protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
-    // Enter and Escape do nothing on a page.
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     void AddRow(const StartupEntry& entry);

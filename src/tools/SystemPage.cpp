@@ -47,7 +47,10 @@ void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT too
 
 }  // namespace
 
-SystemPage::SystemPage() : Dialog(IDD_SYSTEM_PAGE), link_(std::make_shared<WorkerLink>()) {}
+SystemPage::SystemPage()
+    : ChildPage(IDD_SYSTEM_PAGE, IDC_DELETE_OR_RESULT_LIST), link_(std::make_shared<WorkerLink>())
+{
+}
 
 SystemPage::~SystemPage()
 {
@@ -64,24 +67,9 @@ bool SystemPage::IsBusy() const
     return busy_;
 }
 
-HWND SystemPage::List() const
-{
-    return Item(IDC_DELETE_OR_RESULT_LIST);
-}
-
-int SystemPage::RowCount() const
-{
-    return ListRowCount(List());
-}
-
-std::wstring SystemPage::RowText(int row, int column) const
-{
-    return ListText(List(), row, column);
-}
-
 bool SystemPage::OnInitDialog()
 {
-    Dialog::OnInitDialog();
+    ChildPage::OnInitDialog();
     link_->page = Handle();
     AttachButton(registryButton_, Handle(), IDC_FIRST_BUTTON, IDB_REGISTRY, IDS_TIP_REGISTRY);
     AttachButton(diskButton_, Handle(), IDC_SECOND_BUTTON, IDB_DISK, IDS_TIP_DISK);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 
 #include <map>
 #include <memory>
@@ -20,7 +20,7 @@
 // (the worker section of SystemPage.cpp), which the user-interface thread
 // carries out in the order posted; rows reach the list in batches with its
 // redraw off. A worker never waits for the user-interface thread.
-class SystemPage : public Dialog {
+class SystemPage : public ChildPage {
 public:
     SystemPage();
     ~SystemPage() override;
@@ -37,18 +37,11 @@ public:
     // True from a confirmed command until its worker has ended and the page
     // has handled all it posted.
     bool IsBusy() const;
-    HWND List() const;
-    int RowCount() const;
-    // The whole text of a row's column (0 content, 1 state), as shown.
-    std::wstring RowText(int row, int column) const;
 
 protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    // Enter and Escape do nothing on a page.
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     struct Row {

@@ -23,7 +23,7 @@ void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT too
 
 }  // namespace
 
-ImmunityPage::ImmunityPage() : Dialog(IDD_IMMUNITY_PAGE) {}
+ImmunityPage::ImmunityPage() : ChildPage(IDD_IMMUNITY_PAGE) {}
 
 bool ImmunityPage::OnInitDialog()
 {

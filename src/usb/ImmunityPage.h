@@ -1,14 +1,14 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 
 // The immunity page: immunise every drive and switch USB autorun off, or undo
 // both; and safe removal of USB drives (command 1002, SafeRemoveUsbDrives).
 // The main window keeps it hidden for the whole run (no page button shows
 // it); its tray menu runs the two immunity operations on the user-interface
 // thread.
-class ImmunityPage : public Dialog {
+class ImmunityPage : public ChildPage {
 public:
     ImmunityPage();
 
@@ -23,9 +23,6 @@ public:
 protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
-    // Enter and Escape do nothing on a page.
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     ImageButton immuniseButton_;

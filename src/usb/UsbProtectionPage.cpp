@@ -69,17 +69,12 @@ std::wstring RestoreSummary(int restored, int quarantined, int failed)
 
 }  // namespace
 
-UsbProtectionPage::UsbProtectionPage() : Dialog(IDD_USB_PROTECTION_PAGE) {}
+UsbProtectionPage::UsbProtectionPage() : ChildPage(IDD_USB_PROTECTION_PAGE, IDC_THREAT_LIST_OR_STOP) {}
 
 UsbProtectionPage::~UsbProtectionPage()
 {
     if (counterFont_)
         DeleteObject(counterFont_);
-}
-
-HWND UsbProtectionPage::List() const
-{
-    return Item(IDC_THREAT_LIST_OR_STOP);
 }
 
 bool UsbProtectionPage::OnInitDialog()
@@ -141,16 +136,6 @@ bool UsbProtectionPage::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& resu
     default:
         return false;
     }
-}
-
-int UsbProtectionPage::RowCount() const
-{
-    return ListRowCount(List());
-}
-
-std::wstring UsbProtectionPage::RowText(int row, int column) const
-{
-    return ListText(List(), row, column);
 }
 
 void UsbProtectionPage::ClearThreats()

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "controls/ImageButton.h"
-#include "framework/Dialog.h"
+#include "framework/ChildPage.h"
 
 #include <string>
 
 // The real-time answer to an attached USB drive: the threats in the drives'
 // roots, listed with their state, and deleting them into quarantine; and
 // restoring the drives after a shortcut worm.
-class UsbProtectionPage : public Dialog {
+class UsbProtectionPage : public ChildPage {
 public:
     UsbProtectionPage();
     ~UsbProtectionPage() override;
@@ -35,16 +35,11 @@ public:
     bool IsListBusy() const { return listBusy_; }
     void RescanWhenListFree() { rescanPending_ = true; }
 
-    // The list's rows as shown: the path (column 0) and the state (column 1).
-    int RowCount() const;
-    std::wstring RowText(int row, int column) const;
 
 protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    void OnOK() override {}
-    void OnCancel() override {}
 
 private:
     static DWORD WINAPI DeleteAllThreatsWorker(void* page);
@@ -53,7 +48,6 @@ private:
     // On the user-interface thread: disables the buttons and starts `worker`.
     void StartListWorker(DWORD(WINAPI* worker)(void* page));
     void AddRow(int row, const std::wstring& path, const std::wstring& state, LPARAM kind);
-    HWND List() const;
 
     HFONT counterFont_ = nullptr;
     ImageButton deleteButton_;
