@@ -3,7 +3,6 @@
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <string>
@@ -11,7 +10,6 @@
 
 namespace {
 
-const UINT_PTR kToolId = 1;
 const int kLinkCursorId = 106;
 
 std::wstring WindowTextOf(HWND window)
@@ -79,9 +77,7 @@ void HyperLink::Release()
         SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(originalFont_), FALSE);
         KillTimer(Handle(), kHoverTimer);
     }
-    if (tooltip_)
-        DestroyWindow(tooltip_);
-    tooltip_ = nullptr;
+    tooltip_.Destroy();
     if (normalFont_)
         DeleteObject(normalFont_);
     if (underlinedFont_)
@@ -112,24 +108,8 @@ void HyperLink::OnAttached()
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     cursor_ = LoadLinkCursor(length && length < MAX_PATH ? windows : "", ownsCursor_);
 
-    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
-    InitCommonControlsEx(&classes);
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-    if (tooltip_) {
-        const std::wstring text = Widen(url_);
-        // The version-2 size is accepted by the old common controls and by version 6.
-        TOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.uFlags = TTF_SUBCLASS;
-        tool.hwnd = Handle();
-        tool.uId = kToolId;
-        tool.lpszText = const_cast<LPWSTR>(text.c_str());
-        GetClientRect(Handle(), &tool.rect);
-        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-        SendMessageW(tooltip_, TTM_ACTIVATE, TRUE, 0);
-    }
+    if (tooltip_.SetText(Handle(), Widen(url_)))
+        tooltip_.Activate(true);
 }
 
 void HyperLink::MakeFonts()
@@ -172,7 +152,8 @@ void HyperLink::SetUrl(const std::string& url)
     url_ = url;
     if (!Handle())
         return;
-    UpdateTooltip();
+    if (tooltip_.Handle())
+        tooltip_.SetText(Handle(), Widen(url_));
     FitToText();
 }
 
@@ -183,19 +164,6 @@ void HyperLink::SetUnderline(int mode)
     underline_ = mode;
     if (Handle())
         ApplyFont(mode == UnderlineAlways || (mode == UnderlineHover && hovered_));
-}
-
-void HyperLink::UpdateTooltip()
-{
-    if (!tooltip_)
-        return;
-    const std::wstring text = Widen(url_);
-    TOOLINFOW tool = {};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.hwnd = Handle();
-    tool.uId = kToolId;
-    tool.lpszText = const_cast<LPWSTR>(text.c_str());
-    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void HyperLink::FitToText()
@@ -242,14 +210,7 @@ void HyperLink::FitToText()
     SetWindowPos(Handle(), nullptr, window.left, window.top, window.right - window.left, window.bottom - window.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-    if (tooltip_) {
-        TOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = Handle();
-        tool.uId = kToolId;
-        GetClientRect(Handle(), &tool.rect);
-        SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
+    tooltip_.FitToControl(Handle());
 }
 
 void HyperLink::Paint(HDC dc)
@@ -405,10 +366,7 @@ LRESULT HyperLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         KillTimer(Handle(), kHoverTimer);
         // The tooltip goes with its owner; forget the handle before the
         // system can give it to another window.
-        if (tooltip_) {
-            DestroyWindow(tooltip_);
-            tooltip_ = nullptr;
-        }
+        tooltip_.Destroy();
         break;
     default:
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/ControlTip.h"
 #include "framework/Control.h"
 
 #include <string>
@@ -39,7 +40,7 @@ public:
     bool IsUnderlined() const;
     // The colour the text is drawn in now.
     COLORREF TextColour() const;
-    HWND Tooltip() const { return tooltip_; }
+    HWND Tooltip() const { return tooltip_.Handle(); }
     HCURSOR Cursor() const { return cursor_; }
 
     // Opens the address as a click does; true when it opened.
@@ -60,7 +61,6 @@ private:
     void MakeFonts();
     void ApplyFont(bool underlined);
     void FitToText();
-    void UpdateTooltip();
     void Paint(HDC dc);
     void Leave();
     void Release();
@@ -75,5 +75,5 @@ private:
     HFONT shownFont_ = nullptr;
     HCURSOR cursor_ = nullptr;
     bool ownsCursor_ = false;
-    HWND tooltip_ = nullptr;
+    ControlTip tooltip_;
 };

@@ -8,7 +8,6 @@
 namespace {
 
 const int kMargin = 3;
-const UINT_PTR kToolId = 1;
 const int kMaxTipWidth = 400;
 
 // Builds the drawn forms of a bitmap: the colour image with its transparent
@@ -125,8 +124,6 @@ void Frame(HDC dc, const RECT& r, int topLeft, int bottomRight)
 
 ImageButton::~ImageButton()
 {
-    if (tooltip_)
-        DestroyWindow(tooltip_);
     for (Image& image : images_)
         FreeImage(image);
     Detach();
@@ -274,37 +271,9 @@ ImageButtonResult ImageButton::SetTooltip(const std::wstring& text, bool activat
 {
     if (!Handle())
         return ImageButtonResult::NotAttached;
-
-    // The version-2 size is the one that both the old common controls (no
-    // manifest) and version 6 accept; the full structure of newer headers is
-    // refused by the old ones.
-    TOOLINFOW tool = {};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.hwnd = Handle();
-    tool.uId = kToolId;
-    tool.lpszText = const_cast<LPWSTR>(text.c_str());
-
-    if (!tooltip_) {
-        INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
-        InitCommonControlsEx(&classes);
-        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                                   GetModuleHandleW(nullptr), nullptr);
-        if (!tooltip_)
-            return ImageButtonResult::TooltipNotCreated;
-        SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
-        // The tooltip watches the button's mouse messages itself.
-        tool.uFlags = TTF_SUBCLASS;
-        GetClientRect(Handle(), &tool.rect);
-        if (!SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
-            DestroyWindow(tooltip_);
-            tooltip_ = nullptr;
-            return ImageButtonResult::TooltipNotCreated;
-        }
-    } else {
-        SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
-    SendMessageW(tooltip_, TTM_ACTIVATE, activate ? TRUE : FALSE, 0);
+    if (!tooltip_.SetText(Handle(), text, kMaxTipWidth))
+        return ImageButtonResult::TooltipNotCreated;
+    tooltip_.Activate(activate);
     Repaint(repaint);
     return ImageButtonResult::Ok;
 }
@@ -365,22 +334,12 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // DrawItem paints the whole client area.
         return TRUE;
     case WM_SIZE:
-        if (tooltip_) {
-            TOOLINFOW tool = {};
-            tool.cbSize = TTTOOLINFOW_V2_SIZE;
-            tool.hwnd = Handle();
-            tool.uId = kToolId;
-            GetClientRect(Handle(), &tool.rect);
-            SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-        }
+        tooltip_.FitToControl(Handle());
         break;
     case WM_DESTROY:
         // The tooltip belongs to the dialog's window and goes with it; forget
         // the handle now, before the system can give it to another window.
-        if (tooltip_) {
-            DestroyWindow(tooltip_);
-            tooltip_ = nullptr;
-        }
+        tooltip_.Destroy();
         break;
     case WM_ENABLE:
         if (!wParam)

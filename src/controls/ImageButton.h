@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/ControlTip.h"
 #include "framework/Control.h"
 
 #include <string>
@@ -59,7 +60,7 @@ public:
     int ImageCount() const { return static_cast<int>(images_.size()); }
     // The image that a repaint now would draw: 0 the first, 1 the second, -1 none.
     int CurrentImageIndex() const;
-    HWND Tooltip() const { return tooltip_; }
+    HWND Tooltip() const { return tooltip_.Handle(); }
     HCURSOR Cursor() const { return cursor_; }
 
     void DrawItem(const DRAWITEMSTRUCT& item) override;
@@ -92,5 +93,5 @@ private:
     bool drawBorder_ = true;
     bool hovered_ = false;
     HCURSOR cursor_ = nullptr;
-    HWND tooltip_ = nullptr;
+    ControlTip tooltip_;
 };
