@@ -6,9 +6,20 @@
 
 namespace {
 
-// A module snapshot fails with ERROR_BAD_LENGTH while the process is loading
-// or unloading modules; asked again, it succeeds.
+// A snapshot fails with ERROR_BAD_LENGTH while a process is loading or
+// unloading modules; asked again, it succeeds.
 constexpr int kSnapshotAttempts = 8;
+
+HANDLE TakeSnapshot(DWORD flags, DWORD processId)
+{
+    HANDLE snapshot = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
+        snapshot = CreateToolhelp32Snapshot(flags, processId);
+        if (snapshot != INVALID_HANDLE_VALUE || GetLastError() != ERROR_BAD_LENGTH)
+            break;
+    }
+    return snapshot;
+}
 
 constexpr size_t kVersionBufferSize = 512;
 
@@ -43,12 +54,7 @@ bool GetProcessExePath(DWORD processId, MODULEENTRY32* entry)
         return false;
     // Both module kinds: from a 64-bit program the 32-bit modules of a 32-bit
     // process are listed only when asked for.
-    HANDLE snapshot = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < kSnapshotAttempts; ++attempt) {
-        snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
-        if (snapshot != INVALID_HANDLE_VALUE || GetLastError() != ERROR_BAD_LENGTH)
-            break;
-    }
+    const HANDLE snapshot = TakeSnapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
     if (snapshot == INVALID_HANDLE_VALUE)
         return false;
 
@@ -64,6 +70,20 @@ bool GetProcessExePath(DWORD processId, MODULEENTRY32* entry)
     }
     CloseHandle(snapshot);
     return found;
+}
+
+std::vector<PROCESSENTRY32> ListProcesses()
+{
+    std::vector<PROCESSENTRY32> processes;
+    const HANDLE snapshot = TakeSnapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return processes;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        processes.push_back(entry);
+    CloseHandle(snapshot);
+    return processes;
 }
 
 bool FindInSystemFolders(const char* fileName, char* path, size_t pathSize)

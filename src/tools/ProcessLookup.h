@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 // What the program finds out about a running process and the file it runs.
 // Paths are ANSI, as the process snapshots give them.
@@ -20,6 +21,10 @@ constexpr size_t kLookupPathSize = 256;
 // identifier 0, for a process whose modules cannot be listed (another user's,
 // the system's, one gone) and for one without such a module.
 bool GetProcessExePath(DWORD processId, MODULEENTRY32* entry);
+
+// Every running process, as one process snapshot lists them; empty when no
+// snapshot can be taken.
+std::vector<PROCESSENTRY32> ListProcesses();
 
 // Looks for the file `fileName` in the Windows folder, its "system" folder and
 // its "system32" folder, in that order; the first hit that is not a folder is

@@ -16,35 +16,16 @@ bool SameFileName(const std::string& a, const std::string& b)
                                 static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
 }
 
-HANDLE TakeProcessSnapshot()
-{
-    HANDLE snapshot = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snapshot != INVALID_HANDLE_VALUE || GetLastError() != ERROR_BAD_LENGTH)
-            break;
-    }
-    return snapshot;
-}
-
 // The process snapshot's file name of a process.
 bool SnapshotName(DWORD processId, std::string& name)
 {
-    HANDLE snapshot = TakeProcessSnapshot();
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return false;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    for (const PROCESSENTRY32& entry : ListProcesses()) {
         if (entry.th32ProcessID == processId) {
             name = entry.szExeFile;
-            found = true;
-            break;
+            return true;
         }
     }
-    CloseHandle(snapshot);
-    return found;
+    return false;
 }
 
 bool Qualifies(ListingRule rule, ProcessLookupCache& cache, const std::string& name, const ProcessFile& file,
@@ -72,14 +53,12 @@ bool operator==(const ListedProcess& a, const ListedProcess& b)
 std::vector<ListedProcess> ListRiskyProcesses(ListingRule rule, ProcessLookupCache& cache)
 {
     std::vector<ListedProcess> listed;
-    HANDLE snapshot = TakeProcessSnapshot();
-    if (snapshot == INVALID_HANDLE_VALUE)
+    const std::vector<PROCESSENTRY32> processes = ListProcesses();
+    if (processes.empty())
         return listed;
 
     cache.BeginPass();
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    for (const PROCESSENTRY32& entry : processes) {
         ListedProcess process;
         process.id = entry.th32ProcessID;
         process.name = entry.szExeFile;
@@ -96,7 +75,6 @@ std::vector<ListedProcess> ListRiskyProcesses(ListingRule rule, ProcessLookupCac
         if (handle)
             CloseHandle(handle);
     }
-    CloseHandle(snapshot);
     cache.EndPass();
     return listed;
 }

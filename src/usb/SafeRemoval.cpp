@@ -61,14 +61,9 @@ bool IsOnDrive(const char* path, const char* letters, int count)
 // waits a little for them to end.
 void EndProgramsHoldingDrives(const char* letters, int count)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return;
     const DWORD self = GetCurrentProcessId();
     std::vector<HANDLE> ended;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    for (const PROCESSENTRY32& entry : ListProcesses()) {
         // This program may itself run from the USB drive; ending it would
         // stop the operation halfway, with nothing ejected and nothing said.
         if (entry.th32ProcessID == self)
@@ -87,7 +82,6 @@ void EndProgramsHoldingDrives(const char* letters, int count)
         else
             CloseHandle(process);
     }
-    CloseHandle(snapshot);
 
     const DWORD start = GetTickCount();
     for (HANDLE process : ended) {
