@@ -2,26 +2,10 @@
 
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
+#include "quarantine/QuarantineStore.h"
 #include "res/resource.h"
 
 #include <vector>
-
-namespace {
-
-// The executable's folder with its trailing backslash; empty when the module
-// path does not fit, since a cut path would name some other folder's updater.
-std::string ProgramFolder()
-{
-    char module[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return std::string();
-    std::string folder(module, length);
-    folder.erase(folder.rfind('\\') + 1);
-    return folder;
-}
-
-}  // namespace
 
 std::string UpdaterCommandLine(const std::string& programFolder, const std::string& version)
 {
@@ -33,7 +17,10 @@ bool StartUpdater(HWND owner)
     // The version of the string table, not of the version block: it is the
     // one the information page shows.
     const std::string version = Narrow(LoadText(IDS_VERSION));
-    const std::string folder = ProgramFolder();
+    // Empty when the module path does not fit: a cut path would name some
+    // other folder's updater.
+    char folder[MAX_PATH] = {};
+    const bool found = GetProgramFolder(folder, MAX_PATH);
     const std::string line = UpdaterCommandLine(folder, version);
 
     // Shown before the start is tried, so also when the updater is missing.
@@ -45,7 +32,7 @@ bool StartUpdater(HWND owner)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (folder.empty() || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (!found || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                           &startup, &process)) {
         ShowMessage(owner, L"Update program not found!", MB_OK);
         return false;
