@@ -1,13 +1,13 @@
 #include "tools/RegistryRepair.h"
 
 #include "res/resource.h"
+#include "usb/AutorunSwitch.h"
 
 #include <cstring>
 #include <vector>
 
 namespace {
 
-constexpr char kExplorerPolicies[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 constexpr char kSystemPolicies[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 constexpr char kShowAll[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\Hidden\\SHOWALL";
 constexpr char kHiddenFileExt[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\Folder\\HiddenFileExt";
@@ -177,7 +177,7 @@ void ApplyInOwnKey(const Operation& operation)
 bool RunRegistryRepair(const RepairRowSink& addRow)
 {
     HKEY policies;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kExplorerPolicies, 0, KEY_ALL_ACCESS, &policies) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kExplorerPolicyKey, 0, KEY_ALL_ACCESS, &policies) != ERROR_SUCCESS)
         return false;
     for (const Row& row : PolicyRows()) {
         for (const Operation& operation : row.operations)

@@ -97,32 +97,28 @@ bool SystemPage::OnCommand(WORD id, WORD code, HWND)
 
 void SystemPage::RepairRegistry()
 {
+    std::shared_ptr<WorkerLink> link = link_;
+    StartCommand(IDS_REGISTRY_QUESTION, [link] { RegistryRepairThread(link); });
+}
+
+void SystemPage::CleanDisk()
+{
+    std::shared_ptr<WorkerLink> link = link_;
+    std::optional<std::vector<std::wstring>> folders = cleanupFolders_;
+    StartCommand(IDS_DISK_QUESTION, [link, folders] { DiskCleanupThread(link, folders); });
+}
+
+void SystemPage::StartCommand(UINT question, std::function<void()> work)
+{
     if (!Handle() || busy_)
         return;
-    if (ShowMessage(Handle(), IDS_REGISTRY_QUESTION, MB_OKCANCEL) != IDOK)
+    if (ShowMessage(Handle(), question, MB_OKCANCEL) != IDOK)
         return;
     // Disabled here rather than by the worker once it runs, so that no second
     // click gets in between.
     busy_ = true;
     SetButtonsEnabled(false);
-    std::shared_ptr<WorkerLink> link = link_;
-    if (!StartWorker([link] { RegistryRepairThread(link); })) {
-        busy_ = false;
-        SetButtonsEnabled(true);
-    }
-}
-
-void SystemPage::CleanDisk()
-{
-    if (!Handle() || busy_)
-        return;
-    if (ShowMessage(Handle(), IDS_DISK_QUESTION, MB_OKCANCEL) != IDOK)
-        return;
-    busy_ = true;
-    SetButtonsEnabled(false);
-    std::shared_ptr<WorkerLink> link = link_;
-    std::optional<std::vector<std::wstring>> folders = cleanupFolders_;
-    if (!StartWorker([link, folders] { DiskCleanupThread(link, folders); })) {
+    if (!StartWorker(std::move(work))) {
         busy_ = false;
         SetButtonsEnabled(true);
     }

@@ -3,6 +3,7 @@
 #include "controls/ImageButton.h"
 #include "framework/ChildPage.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -63,6 +64,9 @@ private:
     static void DiskCleanupThread(const std::shared_ptr<WorkerLink>& link,
                                   std::optional<std::vector<std::wstring>> folders);
 
+    // Asks `question` and, on OK, runs `work` on a worker while the buttons
+    // are disabled.
+    void StartCommand(UINT question, std::function<void()> work);
     // The user-interface side of the workers' messages.
     void SetButtonsEnabled(bool enabled) const;
     void BeginRun(bool animate);
