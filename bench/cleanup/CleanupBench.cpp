@@ -95,20 +95,6 @@ int BareDelete(const std::wstring& root, bool normalFirst = false)
     }
 }
 
-// A message loop as the program's own: it wakes at once for a posted message.
-template <typename Condition>
-void PumpUntil(Condition condition)
-{
-    while (!condition()) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
 // Seconds from "Очистка Диска" until the page is idle with every row listed.
 double PageCleanup(SystemPage& page)
 {

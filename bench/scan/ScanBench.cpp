@@ -148,22 +148,6 @@ bool PageIdle(const UsbScanPage& page)
            IsWindowEnabled(page.Item(IDC_SCAN_DELETE_ALL));
 }
 
-// A message loop as the program's own: it wakes at once for a message sent by
-// the worker (the tests' WaitFor sleeps between looks, which a sent message
-// would wait out).
-template <typename Condition>
-void PumpUntil(Condition condition)
-{
-    while (!condition()) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
 void Click(const UsbScanPage& page, int id)
 {
     SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
