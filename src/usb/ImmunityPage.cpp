@@ -25,6 +25,16 @@ void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT too
 
 ImmunityPage::ImmunityPage() : ChildPage(IDD_IMMUNITY_PAGE) {}
 
+template <typename Operation>
+void ImmunityPage::RunAlone(Operation operation)
+{
+    if (running_)
+        return;
+    running_ = true;
+    operation();
+    running_ = false;
+}
+
 bool ImmunityPage::OnInitDialog()
 {
     AttachButton(immuniseButton_, Handle(), IDC_IMMUNISE, IDB_IMMUNISE, IDS_TIP_IMMUNISE);
@@ -45,11 +55,7 @@ bool ImmunityPage::OnCommand(WORD id, WORD, HWND)
         RemoveAllImmunity();
         return true;
     case IDC_FIRST_BUTTON:
-        if (!running_) {
-            running_ = true;
-            SafeRemoveUsbDrives(Handle());
-            running_ = false;
-        }
+        RunAlone([this] { SafeRemoveUsbDrives(Handle()); });
         return true;
     default:
         return false;
@@ -58,22 +64,19 @@ bool ImmunityPage::OnCommand(WORD id, WORD, HWND)
 
 void ImmunityPage::ImmuniseAllDrives()
 {
-    if (running_)
-        return;
-    running_ = true;
-    ForEachImmunityDrive(ImmuniseDrive, Handle());
-    DisableDriveAutorun(Handle());
-    ShowMessage(Handle(), IDS_IMMUNISED, MB_OK);
-    running_ = false;
+    RunAlone([this] {
+        ForEachImmunityDrive(ImmuniseDrive, Handle());
+        DisableDriveAutorun(Handle());
+        ShowMessage(Handle(), IDS_IMMUNISED, MB_OK);
+    });
 }
 
 void ImmunityPage::RemoveAllImmunity()
 {
-    if (running_)
-        return;
-    running_ = true;
-    ForEachImmunityDrive(RemoveDriveImmunity, Handle());
-    RestoreDriveAutorun(Handle());
-    ShowMessage(Handle(), IDS_NOT_PROTECTED, MB_OK);
-    running_ = false;
+    RunAlone([this] {
+        ForEachImmunityDrive(RemoveDriveImmunity, Handle());
+        RestoreDriveAutorun(Handle());
+        ShowMessage(Handle(), IDS_NOT_PROTECTED, MB_OK);
+    });
 }
+

@@ -25,6 +25,10 @@ protected:
     bool OnCommand(WORD id, WORD code, HWND control) override;
 
 private:
+    // Runs `operation` unless another one is running.
+    template <typename Operation>
+    void RunAlone(Operation operation);
+
     ImageButton immuniseButton_;
     ImageButton cancelImmunityButton_;
     ImageButton safeRemovalButton_;
