@@ -1,5 +1,6 @@
 #include "quarantine/QuarantinePage.h"
 
+#include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr COLORREF kTransparent = 0xFFFFFF;
 constexpr int kColumnWidth = 410;
 
 // The page's own messages, the only way the purge thread acts on the page.
@@ -37,16 +37,6 @@ bool ItemFileExists(const std::string& itemPath)
            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT tooltipId)
-{
-    button.Attach(page, id);
-    button.SetBitmaps(bitmapId, kTransparent);
-    button.SetAlignment(ImageButton::ImageAbove);
-    button.SetTooltip(LoadText(tooltipId));
-    button.DrawBorder(false);
-    button.SetCursor(IDCUR_HAND);
-}
-
 }  // namespace
 
 QuarantinePage::QuarantinePage() : ChildPage(IDD_QUARANTINE_PAGE, IDC_QUARANTINE_LIST) {}
@@ -56,9 +46,9 @@ bool QuarantinePage::OnInitDialog()
     ChildPage::OnInitDialog();
     SetUpList(List(), {{IDS_COL_ORIGIN, kColumnWidth}, {IDS_COL_QUARANTINE, kColumnWidth}});
 
-    AttachButton(refreshButton_, Handle(), IDC_FIRST_BUTTON, IDB_REFRESH, IDS_TIP_REFRESH_LIST);
-    AttachButton(restoreButton_, Handle(), IDC_SECOND_BUTTON, IDB_RESTORE, IDS_TIP_RESTORE);
-    AttachButton(purgeButton_, Handle(), IDC_QUARANTINE_PURGE, IDB_DELETE, IDS_TIP_PURGE);
+    AttachPageButton(refreshButton_, Handle(), IDC_FIRST_BUTTON, IDB_REFRESH, IDS_TIP_REFRESH_LIST);
+    AttachPageButton(restoreButton_, Handle(), IDC_SECOND_BUTTON, IDB_RESTORE, IDS_TIP_RESTORE);
+    AttachPageButton(purgeButton_, Handle(), IDC_QUARANTINE_PURGE, IDB_DELETE, IDS_TIP_PURGE);
 
     RefreshQuarantineList();
     return true;

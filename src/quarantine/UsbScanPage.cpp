@@ -1,5 +1,6 @@
 #include "quarantine/UsbScanPage.h"
 
+#include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr COLORREF kTransparent = 0xFFFFFF;
 constexpr int kPathColumnWidth = 600;
 constexpr int kStateColumnWidth = 135;
 
@@ -76,15 +76,6 @@ std::wstring CounterText(int listed)
     return text;
 }
 
-void AttachButton(ImageButton& button, HWND page, int id, int bitmapId)
-{
-    button.Attach(page, id);
-    button.SetBitmaps(bitmapId, kTransparent);
-    button.SetAlignment(ImageButton::ImageAbove);
-    button.DrawBorder(false);
-    button.SetCursor(IDCUR_HAND);
-}
-
 }  // namespace
 
 UsbScanPage::UsbScanPage() : ChildPage(IDD_USB_SCAN_PAGE, IDC_SCAN_LIST), link_(std::make_shared<WorkerLink>()) {}
@@ -112,10 +103,10 @@ bool UsbScanPage::OnInitDialog()
 
     SetUpList(List(), {{IDS_COL_FILE, kPathColumnWidth}, {IDS_COL_SCAN_STATE, kStateColumnWidth}});
 
-    AttachButton(scanButton_, Handle(), IDC_SCAN_START, IDB_SCAN);
-    AttachButton(stopButton_, Handle(), IDC_THREAT_LIST_OR_STOP, IDB_STOP);
-    AttachButton(deleteButton_, Handle(), IDC_SCAN_DELETE, IDB_DELETE);
-    AttachButton(deleteAllButton_, Handle(), IDC_SCAN_DELETE_ALL, IDB_DELETE);
+    AttachPageButton(scanButton_, Handle(), IDC_SCAN_START, IDB_SCAN);
+    AttachPageButton(stopButton_, Handle(), IDC_THREAT_LIST_OR_STOP, IDB_STOP);
+    AttachPageButton(deleteButton_, Handle(), IDC_SCAN_DELETE, IDB_DELETE);
+    AttachPageButton(deleteAllButton_, Handle(), IDC_SCAN_DELETE_ALL, IDB_DELETE);
 
     counterFont_ = CreateFontW(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");

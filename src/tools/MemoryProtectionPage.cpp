@@ -1,6 +1,7 @@
 #include "tools/MemoryProtectionPage.h"
 
 #include "app/MainWindow.h"
+#include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
@@ -14,8 +15,6 @@
 #include <utility>
 
 namespace {
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // Posted by the monitor thread when a pass's result waits in the page.
 constexpr UINT kMonitorPassMessage = WM_APP + 1;
@@ -68,11 +67,7 @@ bool MemoryProtectionPage::OnInitDialog()
 
     SetUpList(List(), {{IDS_COL_PROCESS, 200}, {IDS_COL_SAFETY, 120}, {IDS_COL_PATH, 500}});
 
-    deleteButton_.Attach(Handle(), IDC_SECOND_BUTTON);
-    deleteButton_.SetBitmaps(IDB_DELETE, kWhite);
-    deleteButton_.SetAlignment(ImageButton::ImageAbove);
-    deleteButton_.DrawBorder(false);
-    deleteButton_.SetCursor(IDCUR_HAND);
+    AttachPageButton(deleteButton_, Handle(), IDC_SECOND_BUTTON, IDB_DELETE);
 
     stopMonitor_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (stopMonitor_) {

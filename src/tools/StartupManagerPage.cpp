@@ -1,5 +1,6 @@
 #include "tools/StartupManagerPage.h"
 
+#include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
@@ -10,8 +11,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr COLORREF kTransparent = 0xFFFFFF;
 
 struct StartupLocation {
     StartupRoot root;
@@ -231,18 +230,8 @@ bool StartupManagerPage::OnInitDialog()
     ChildPage::OnInitDialog();
     SetUpList(List(), {{IDS_COL_APPLICATION, 120}, {IDS_COL_COMMAND, 400}, {IDS_COL_LOCATION, 300}});
 
-    const struct {
-        ImageButton& button;
-        int id;
-        int bitmap;
-    } buttons[] = {{refreshButton_, IDC_STARTUP_REFRESH, IDB_REFRESH}, {deleteButton_, IDC_DELETE_OR_RESULT_LIST, IDB_DELETE}};
-    for (const auto& entry : buttons) {
-        entry.button.Attach(Handle(), entry.id);
-        entry.button.SetBitmaps(entry.bitmap, kTransparent);
-        entry.button.SetAlignment(ImageButton::ImageAbove);
-        entry.button.DrawBorder(false);
-        entry.button.SetCursor(IDCUR_HAND);
-    }
+    AttachPageButton(refreshButton_, Handle(), IDC_STARTUP_REFRESH, IDB_REFRESH);
+    AttachPageButton(deleteButton_, Handle(), IDC_DELETE_OR_RESULT_LIST, IDB_DELETE);
 
     RefreshStartupList();
     return true;

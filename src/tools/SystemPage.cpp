@@ -1,6 +1,7 @@
 #include "tools/SystemPage.h"
 
 #include "app/MainWindow.h"
+#include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr COLORREF kTransparent = 0xFFFFFF;
 constexpr int kContentColumnWidth = 500;
 constexpr int kStateColumnWidth = 235;
 
@@ -34,16 +34,6 @@ constexpr UINT kRowsMessage = WM_APP + 2;          // rows are waiting in the li
 constexpr UINT kEndMessage = WM_APP + 3;           // adds what still waits, closes the animation, enables both
                                                    // buttons; wParam TRUE when nothing of the run follows
 constexpr UINT kCleanupDoneMessage = WM_APP + 4;   // "Очистка завершена"; the run is over
-
-void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT tooltipId)
-{
-    button.Attach(page, id);
-    button.SetBitmaps(bitmapId, kTransparent);
-    button.SetAlignment(ImageButton::ImageAbove);
-    button.SetTooltip(LoadText(tooltipId), true);
-    button.DrawBorder(false);
-    button.SetCursor(IDCUR_HAND);
-}
 
 }  // namespace
 
@@ -71,8 +61,8 @@ bool SystemPage::OnInitDialog()
 {
     ChildPage::OnInitDialog();
     link_->page = Handle();
-    AttachButton(registryButton_, Handle(), IDC_FIRST_BUTTON, IDB_REGISTRY, IDS_TIP_REGISTRY);
-    AttachButton(diskButton_, Handle(), IDC_SECOND_BUTTON, IDB_DISK, IDS_TIP_DISK);
+    AttachPageButton(registryButton_, Handle(), IDC_FIRST_BUTTON, IDB_REGISTRY, IDS_TIP_REGISTRY);
+    AttachPageButton(diskButton_, Handle(), IDC_SECOND_BUTTON, IDB_DISK, IDS_TIP_DISK);
     SetUpList(List(), {{IDS_COL_CONTENT, kContentColumnWidth}, {IDS_COL_RESULT, kStateColumnWidth}});
     return true;
 }

@@ -1,27 +1,12 @@
 #include "usb/ImmunityPage.h"
 
+#include "controls/PageButton.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "usb/AutorunSwitch.h"
 #include "usb/Immunity.h"
 #include "usb/SafeRemoval.h"
-
-namespace {
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-void AttachButton(ImageButton& button, HWND page, int id, int bitmapId, UINT tooltipId)
-{
-    button.Attach(page, id);
-    button.SetBitmaps(bitmapId, kWhite);
-    button.SetAlignment(ImageButton::ImageAbove);
-    button.SetCursor(IDCUR_HAND);
-    button.SetTooltip(LoadText(tooltipId));
-    button.DrawBorder(false);
-}
-
-}  // namespace
 
 ImmunityPage::ImmunityPage() : ChildPage(IDD_IMMUNITY_PAGE) {}
 
@@ -37,9 +22,9 @@ void ImmunityPage::RunAlone(Operation operation)
 
 bool ImmunityPage::OnInitDialog()
 {
-    AttachButton(immuniseButton_, Handle(), IDC_IMMUNISE, IDB_IMMUNISE, IDS_TIP_IMMUNISE);
-    AttachButton(cancelImmunityButton_, Handle(), IDC_CANCEL_IMMUNITY, IDB_CANCEL_IMMUNITY, IDS_TIP_CANCEL_IMMUNITY);
-    AttachButton(safeRemovalButton_, Handle(), IDC_FIRST_BUTTON, IDB_SAFE_REMOVAL, IDS_TIP_SAFE_REMOVAL);
+    AttachPageButton(immuniseButton_, Handle(), IDC_IMMUNISE, IDB_IMMUNISE, IDS_TIP_IMMUNISE);
+    AttachPageButton(cancelImmunityButton_, Handle(), IDC_CANCEL_IMMUNITY, IDB_CANCEL_IMMUNITY, IDS_TIP_CANCEL_IMMUNITY);
+    AttachPageButton(safeRemovalButton_, Handle(), IDC_FIRST_BUTTON, IDB_SAFE_REMOVAL, IDS_TIP_SAFE_REMOVAL);
     SetItemText(IDC_IMMUNITY_TEXT, LoadText(IDS_IMMUNITY_HELP));
     SetItemText(IDC_SAFE_REMOVAL_TEXT, LoadText(IDS_SAFE_REMOVAL_HELP));
     return true;

@@ -1,6 +1,7 @@
 #include "usb/UsbProtectionPage.h"
 
 #include "app/AppMessages.h"
+#include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
@@ -85,13 +86,8 @@ bool UsbProtectionPage::OnInitDialog()
 
     SetUpList(List(), {{IDS_COL_THREAT, 600}, {IDS_COL_STATE, 135}});
 
-    for (ImageButton* button : {&deleteButton_, &deleteAllButton_}) {
-        button->Attach(Handle(), button == &deleteButton_ ? IDC_FIRST_BUTTON : IDC_USB_DELETE_ALL);
-        button->SetBitmaps(IDB_DELETE, kWhite);
-        button->SetAlignment(ImageButton::ImageAbove);
-        button->DrawBorder(false);
-        button->SetCursor(IDCUR_HAND);
-    }
+    AttachPageButton(deleteButton_, Handle(), IDC_FIRST_BUTTON, IDB_DELETE);
+    AttachPageButton(deleteAllButton_, Handle(), IDC_USB_DELETE_ALL, IDB_DELETE);
     pictureButton_.Attach(Handle(), IDC_SECOND_BUTTON);
     pictureButton_.SetBitmaps(IDB_USB_DRIVE, kWhite);
     pictureButton_.DrawBorder(false);
