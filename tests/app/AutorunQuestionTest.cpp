@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "support/MessageRecorder.h"
+#include "support/RegistryValues.h"
 #include "usb/AutorunSwitch.h"
 
 #include <gtest/gtest.h>
@@ -38,14 +39,6 @@ protected:
         char buffer[kSettingsValueSize];
         return ReadSettingsText(settings, kAutorunValue, buffer) ? buffer : "<missing>";
     }
-    DWORD Policy()
-    {
-        DWORD value = 0, size = sizeof value;
-        if (RegGetValueA(HKEY_CURRENT_USER, kExplorerPolicyKey, kNoDriveTypeAutoRunValue, RRF_RT_REG_DWORD,
-                         nullptr, &value, &size) != ERROR_SUCCESS)
-            return 0xFFFFFFFF;
-        return value;
-    }
 };
 
 const wchar_t kQuestion[] = L"Автозапуск для USB дисков потенциально опасен.\r\nЗапретить Автозапуск для USB устройств?";
@@ -59,7 +52,7 @@ TEST_F(AutorunQuestion, OkSwitchesAutorunOffAndIsAskedOnce)
     ASSERT_EQ(messages.Count(), 1u);
     EXPECT_EQ(messages.Calls()[0].text, kQuestion);
     EXPECT_EQ(messages.Calls()[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL));
-    EXPECT_EQ(Policy(), 0x9Fu);
+    EXPECT_EQ(AutorunPolicy(), 0x9Fu);
     EXPECT_EQ(Autorun(), "1");
 
     AskStartupAutorunQuestion(settings);
@@ -71,7 +64,7 @@ TEST_F(AutorunQuestion, CancelLeavesAutorunAloneButIsRecordedToo)
     MessageRecorder messages(IDCANCEL);
     AskStartupAutorunQuestion(settings);
     EXPECT_EQ(messages.Count(), 1u);
-    EXPECT_EQ(Policy(), 0xFFFFFFFFu) << "no policy written";
+    EXPECT_EQ(AutorunPolicy(), 0xFFFFFFFFu) << "no policy written";
     EXPECT_EQ(Autorun(), "1");
     AskStartupAutorunQuestion(settings);
     EXPECT_EQ(messages.Count(), 1u);

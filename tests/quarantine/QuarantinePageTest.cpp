@@ -55,17 +55,8 @@ protected:
         return desktopFiles_.back();
     }
 
-    void Click(int id) const
-    {
-        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page_.Item(id)));
-    }
-    void Select(int row) const
-    {
-        LVITEMW state = {};
-        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(page_.List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-    }
+    void Click(int id) const { ClickButton(page_, id); }
+    void Select(int row) const { SelectListRow(page_.List(), row); }
     std::set<Row> Rows() const
     {
         std::set<Row> rows;

@@ -41,10 +41,7 @@ protected:
         QuarantineTest::TearDown();
     }
 
-    void Click(int id) const
-    {
-        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page_.Item(id)));
-    }
+    void Click(int id) const { ClickButton(page_, id); }
     // Any thread.
     Buttons ButtonStates() const
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/Dialog.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -24,3 +26,17 @@ public:
 private:
     HWND handle_ = nullptr;
 };
+
+// Clicks button `id` of `page` as a user's click reaches the page.
+inline void ClickButton(const Dialog& page, int id)
+{
+    SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
+}
+
+// Selects and focuses row `row` of a list view.
+inline void SelectListRow(HWND list, int row)
+{
+    LVITEMW item = {};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}

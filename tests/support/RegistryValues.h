@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Text.h"
+#include "usb/AutorunSwitch.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,16 @@ inline bool HasSeparate32BitView()
 {
     BOOL wow64 = FALSE;
     return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+// The autorun policy NoDriveTypeAutoRun of `hive`; 0xFFFFFFFF when absent.
+inline DWORD AutorunPolicy(HKEY hive = HKEY_CURRENT_USER)
+{
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueA(hive, kExplorerPolicyKey, kNoDriveTypeAutoRunValue, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return value;
 }
 
 // `view` KEY_WOW64_32KEY looks where 32-bit programs look.

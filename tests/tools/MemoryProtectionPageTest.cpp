@@ -46,16 +46,14 @@ protected:
     {
         recorder_.Clear();
         recorder_.SetAnswer(answer);
-        LVITEMW state = {};
-        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
         const int row = id ? RowOf(page_, id) : -1;
         if (row < 0 && id) {
             ADD_FAILURE() << id << " is not listed";
             return {};
         }
         if (row >= 0)
-            SendMessageW(page_.List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_SECOND_BUTTON, BN_CLICKED), 0);
+            SelectListRow(page_.List(), row);
+        ClickButton(page_, IDC_SECOND_BUTTON);
         return recorder_.Texts();
     }
     static bool IsHidden(const ProgramCopy& copy)

@@ -43,18 +43,12 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
 
-    void Click(int id)
-    {
-        SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page.Item(id)));
-    }
-    void Refresh() { Click(IDC_STARTUP_REFRESH); }
+    void Refresh() { ClickButton(page, IDC_STARTUP_REFRESH); }
     void Delete(int row = -1)
     {
-        LVITEMW item = {};
-        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
         if (row >= 0)
-            SendMessageW(page.List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-        Click(IDC_DELETE_OR_RESULT_LIST);
+            SelectListRow(page.List(), row);
+        ClickButton(page, IDC_DELETE_OR_RESULT_LIST);
     }
     int FindRow(const std::wstring& name, const std::wstring& location) const
     {

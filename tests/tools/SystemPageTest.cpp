@@ -2,6 +2,7 @@
 #include "framework/Text.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
+#include "support/PageHost.h"
 #include "support/RegistryValues.h"
 #include "support/TestDrive.h"
 #include "support/UnixHost.h"
@@ -119,13 +120,9 @@ protected:
         EXPECT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000)) << "a worker still runs";
     }
 
-    void Click(int id) const
-    {
-        SendMessageW(page_.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(page_.Item(id)));
-    }
     void Run(int id)
     {
-        Click(id);
+        ClickButton(page_, id);
         ASSERT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000));
     }
     std::vector<std::wstring> Column(int column) const
@@ -251,9 +248,9 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
         EXPECT_EQ(EnabledButtons(), 2);
         return IDOK;
     });
-    Click(IDC_SECOND_BUTTON);
+    ClickButton(page_, IDC_SECOND_BUTTON);
     EXPECT_EQ(EnabledButtons(), 0);
-    Click(IDC_FIRST_BUTTON);
+    ClickButton(page_, IDC_FIRST_BUTTON);
     EXPECT_EQ(recorder_.Count(), 1u) << "no repair while the cleanup runs";
     ASSERT_TRUE(WaitFor([&] { return !page_.IsBusy(); }, 60000));
     CloseHandle(hold);
@@ -278,7 +275,7 @@ TEST_F(SystemPageTest, CleanupListsFilesThenTheCacheAndEmptiesTheScratchTrash)
     MakeFile(temp_ / "b.tmp");
     recorder_.SetAnswer(IDCANCEL);
     for (const int button : {IDC_FIRST_BUTTON, IDC_SECOND_BUTTON}) {
-        Click(button);
+        ClickButton(page_, button);
         EXPECT_FALSE(page_.IsBusy());
         WaitFor([] { return false; }, 200);  // time for a wrongly started worker to show
         EXPECT_EQ(Column(0), content);

@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
+#include "support/RegistryValues.h"
 #include "support/TestDrive.h"
 #include "usb/AutorunSwitch.h"
 #include "usb/Immunity.h"
@@ -57,13 +58,6 @@ std::string Entry(const std::string& root)
     return text;
 }
 
-DWORD Policy(HKEY hive = HKEY_CURRENT_USER)
-{
-    DWORD value = 0xFFFFFFFF, size = sizeof value;
-    RegGetValueA(hive, kExplorerPolicyKey, kNoDriveTypeAutoRunValue, RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
-}
-
 // A write-protected medium: the host makes the drive's folder immutable (for
 // root, whom permissions do not stop) and read-only, until destruction.
 struct WriteProtection {
@@ -109,7 +103,7 @@ protected:
         QuarantineTest::TearDown();
     }
 
-    void Press(int id) { SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void Press(int id) { ClickButton(page, id); }
     Texts Shown()
     {
         const Texts texts = messages.Texts();
@@ -131,7 +125,7 @@ TEST_F(Immunity, RemovableAndFixedDrivesAreImmunisedAndFreedAgainKeepingTheUsers
     Press(IDC_CANCEL_IMMUNITY);
     EXPECT_EQ(Shown(), Texts{kNotProtected});
     EXPECT_EQ(Entry(usb / ""), "none");
-    EXPECT_EQ(Policy(), 0x91u);
+    EXPECT_EQ(AutorunPolicy(), 0x91u);
 
     // A tray click while the closing message is up reaches the page again: it is ignored.
     messages.SetAnswer([&](const MessageBoxCall& call) {
@@ -147,8 +141,8 @@ TEST_F(Immunity, RemovableAndFixedDrivesAreImmunisedAndFreedAgainKeepingTheUsers
                   Narrow(L"Директория, созданная Vardenix должна быть удалена отдельно"))
             << root;
     }
-    EXPECT_EQ(Policy(), 0x9Fu);
-    EXPECT_EQ(Policy(HKEY_LOCAL_MACHINE), 0xFFFFFFFFu) << "HKEY_CURRENT_USER only";
+    EXPECT_EQ(AutorunPolicy(), 0x9Fu);
+    EXPECT_EQ(AutorunPolicy(HKEY_LOCAL_MACHINE), 0xFFFFFFFFu) << "HKEY_CURRENT_USER only";
 
     // The user's files in the folder: an immunised drive is not filled again,
     // and the folder stays, visible, with what is the user's.
@@ -162,7 +156,7 @@ TEST_F(Immunity, RemovableAndFixedDrivesAreImmunisedAndFreedAgainKeepingTheUsers
     EXPECT_EQ(ReadWholeFile(disk / "AUTORUN.INF\\ReadMe.txt"), "my notes");
     EXPECT_EQ(Entry("C:\\"), "none");
     EXPECT_EQ(Entry(cd.Folder() + "\\"), "file");
-    EXPECT_EQ(Policy(), 0x91u);
+    EXPECT_EQ(AutorunPolicy(), 0x91u);
     EXPECT_TRUE(ItemNames().empty());
 }
 

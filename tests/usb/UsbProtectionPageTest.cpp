@@ -58,15 +58,8 @@ protected:
     }
     std::wstring State(int row) const { return page.RowText(row, 1); }
     std::wstring Counter() const { return page.ItemText(IDC_USB_COUNTER); }
-    void Select(int row)
-    {
-        LVITEMW item = {};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(page.Item(IDC_THREAT_LIST_OR_STOP), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-    }
-    void Press(int id) { SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void Select(int row) { SelectListRow(page.List(), row); }
+    void Press(int id) { ClickButton(page, id); }
     // Presses delete all or the picture button (restore) and waits for its worker.
     void RunWorker(int id)
     {
