@@ -195,12 +195,11 @@ int main(int argc, char** argv)
         else
             std::fprintf(stderr, "cannot start %s (error %lu)\n", path.c_str(), GetLastError());
     }
-    // Ready once each module list names its file.
+    // Ready once the system gives each one's executable.
     for (const PROCESS_INFORMATION& info : processes) {
         for (int tries = 0; tries < 2000; ++tries) {
-            MODULEENTRY32 module = {};
-            module.dwSize = sizeof module;
-            if (GetProcessExePath(info.dwProcessId, &module))
+            std::wstring exePath;
+            if (GetProcessExePath(info.dwProcessId, exePath))
                 break;
             Sleep(10);
         }

@@ -92,11 +92,10 @@ HANDLE OpenListedProcess(const ListedProcess& process, DWORD access)
     same = same && SnapshotName(process.id, name) && SameFileName(name, process.name);
     if (same) {
         // The executable looked up as the listing did.
-        MODULEENTRY32 module = {};
-        module.dwSize = sizeof module;
+        std::wstring exePath;
         char found[kLookupPathSize];
-        if (GetProcessExePath(process.id, &module))
-            same = SameFileName(module.szExePath, process.path);
+        if (GetProcessExePath(handle, exePath))
+            same = SameFileName(Narrow(exePath), process.path);
         else
             same = FindInSystemFolders(name.c_str(), found) && SameFileName(found, process.path);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/ProcessLookup.h"
+#include "system/ProcessLookup.h"
 
 #include <windows.h>
 

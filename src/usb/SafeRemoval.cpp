@@ -3,7 +3,7 @@
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "res/resource.h"
-#include "tools/ProcessLookup.h"
+#include "system/ProcessLookup.h"
 #include "usb/DriveDiscovery.h"
 #include "usb/ThreatClassifier.h"
 #include "usb/VolumeControl.h"
@@ -70,13 +70,13 @@ void EndProgramsHoldingDrives(const char* letters, int count)
             continue;
         // Opened before its path is looked up, so that the identifier cannot
         // pass to another process in between.
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
         if (!process)
             continue;
-        MODULEENTRY32 module = {};
-        module.dwSize = sizeof module;
-        const bool end = GetProcessExePath(entry.th32ProcessID, &module) &&
-                         (IsOnDrive(module.szExePath, letters, count) || IsExplorerPath(module.szExePath));
+        std::wstring exePath;
+        const bool end = GetProcessExePath(process, exePath) &&
+                         (IsOnDrive(Narrow(exePath).c_str(), letters, count) || IsExplorerPath(Narrow(exePath).c_str()));
         if (end && TerminateProcess(process, 0))
             ended.push_back(process);
         else

@@ -3,7 +3,8 @@
 #include "support/ProgramUnderTest.h"
 #include "support/ScratchDir.h"
 #include "support/TestDrive.h"
-#include "tools/ProcessLookup.h"
+#include "framework/Text.h"
+#include "system/ProcessLookup.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,7 @@ struct SystemFileName {
     std::string path;
 };
 
-// Starts `path` with `arguments` and waits until its module list names its
+// Starts `path` with `arguments` and waits until the system names its
 // file, as the monitor then finds it.
 inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
                              const std::string& arguments = std::string())
@@ -56,11 +57,16 @@ inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
         std::fprintf(stderr, "%s did not start (error %lu); trying again\n", path.c_str(), error);
         Sleep(200);
     }
-    MODULEENTRY32 module = {};
-    module.dwSize = sizeof module;
-    ASSERT_TRUE(WaitFor([&] { return GetProcessExePath(process.ProcessId(), &module) && path == module.szExePath; },
-                        30000))
-        << path << " runs " << module.szExePath << (process.IsRunning() ? "" : ", ended");
+    std::wstring exePath;
+    // The system may give the drive letter in another case than the start did.
+    const std::wstring expected = Widen(path);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return GetProcessExePath(process.ProcessId(), exePath) &&
+                   CompareStringOrdinal(exePath.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+        },
+        30000))
+        << path << " runs " << Narrow(exePath) << (process.IsRunning() ? "" : ", ended");
 }
 
 // A ProgramCopy started from where it lies, as a disguised program runs.

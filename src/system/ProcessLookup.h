@@ -9,18 +9,22 @@
 #include <utility>
 #include <vector>
 
-// What the program finds out about a running process and the file it runs.
-// Paths are ANSI, as the process snapshots give them.
+// What the program finds out about a running process and the file it runs:
+// the process monitor, the startup checks and safe removal all ask here.
 
 // The size of the path buffers the system-folder search fills.
 constexpr size_t kLookupPathSize = 256;
 
-// The executable of process `processId`: the first module of its module
-// snapshot (64-bit and 32-bit modules alike) that is an existing ".exe" file,
-// copied whole into `entry`, whose szExePath is then the path. False for
-// identifier 0, for a process whose modules cannot be listed (another user's,
-// the system's, one gone) and for one without such a module.
-bool GetProcessExePath(DWORD processId, MODULEENTRY32* entry);
+// The executable of a process as the system recorded it when the process
+// started: its full Windows path. Read with the limited-information right,
+// which the system grants for an elevated process and for another user's
+// process too, and which needs no module list (a process that is still
+// loading has none yet). False for identifier 0 and for a process that does
+// not open (the system's own, one gone); `path` is then empty.
+bool GetProcessExePath(DWORD processId, std::wstring& path);
+// The same for a process already open with PROCESS_QUERY_LIMITED_INFORMATION
+// (or more): while the handle is open the answer belongs to that process.
+bool GetProcessExePath(HANDLE process, std::wstring& path);
 
 // Every running process, as one process snapshot lists them; empty when no
 // snapshot can be taken.

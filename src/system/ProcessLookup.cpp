@@ -1,6 +1,6 @@
-#include "tools/ProcessLookup.h"
+#include "system/ProcessLookup.h"
 
-#include "usb/ThreatClassifier.h"
+#include "framework/Text.h"
 
 #include <cstring>
 
@@ -48,27 +48,36 @@ bool SameTime(const FILETIME& a, const FILETIME& b)
 
 }  // namespace
 
-bool GetProcessExePath(DWORD processId, MODULEENTRY32* entry)
+bool GetProcessExePath(HANDLE process, std::wstring& path)
 {
-    if (processId == 0 || !entry)
+    path.clear();
+    if (!process)
         return false;
-    // Both module kinds: from a 64-bit program the 32-bit modules of a 32-bit
-    // process are listed only when asked for.
-    const HANDLE snapshot = TakeSnapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return false;
-
-    MODULEENTRY32 module = {};
-    module.dwSize = sizeof module;
-    bool found = false;
-    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
-        if (ClassifyFile(module.szExePath) == kTypeExe) {
-            *entry = module;
-            found = true;
-            break;
+    // 32,767 characters is the longest path Windows knows; start with MAX_PATH.
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        if (QueryFullProcessImageNameW(process, 0, &buffer[0], &size) && size > 0) {
+            buffer.resize(size);
+            path = std::move(buffer);
+            return true;
         }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= 32768)
+            return false;
+        buffer.resize(buffer.size() * 4);
     }
-    CloseHandle(snapshot);
+}
+
+bool GetProcessExePath(DWORD processId, std::wstring& path)
+{
+    path.clear();
+    if (processId == 0)
+        return false;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    const bool found = GetProcessExePath(process, path);
+    CloseHandle(process);
     return found;
 }
 
@@ -197,10 +206,9 @@ bool ProcessLookupCache::LookUpProcessFile(DWORD processId, ULONGLONG created, c
         }
     }
 
-    MODULEENTRY32 module = {};
-    module.dwSize = sizeof module;
-    if (GetProcessExePath(processId, &module)) {
-        file.path = module.szExePath;
+    std::wstring exePath;
+    if (GetProcessExePath(processId, exePath)) {
+        file.path = Narrow(exePath);
         if (cacheable)
             exePaths_[key] = CachedPath{file.path, pass_};
     } else if (!FindInSystemFolders(name, file.path)) {
