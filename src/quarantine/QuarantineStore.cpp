@@ -411,27 +411,6 @@ bool MakeQuarantineFolder(std::wstring& folder)
     return MakeFolder(folder);
 }
 
-// The path the system resolves an open file or folder to, in the form the
-// program writes paths in: "C:\..." or "\\server\share\...".
-bool ResolvedPathOf(HANDLE handle, std::wstring& path)
-{
-    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    const DWORD size = GetFinalPathNameByHandleW(handle, nullptr, 0, flags);
-    if (size == 0)
-        return false;
-    std::wstring resolved(size, L'\0');
-    const DWORD length = GetFinalPathNameByHandleW(handle, &resolved[0], size, flags);
-    if (length == 0 || length >= size)
-        return false;
-    resolved.resize(length);
-    if (resolved.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        resolved.replace(0, 8, L"\\\\");
-    else if (resolved.compare(0, 4, L"\\\\?\\") == 0)
-        resolved.erase(0, 4);
-    path = resolved;
-    return true;
-}
-
 // The length of the root of `path` ("C:\" or "\\server\share\"); 0 when it has none.
 size_t RootLength(const std::wstring& path)
 {
@@ -446,38 +425,33 @@ size_t RootLength(const std::wstring& path)
 
 // Opens the folder at `path` into `folder`, but only when it is the very
 // folder the path names: neither the folder itself nor any folder on the way
-// from its drive's root may be a junction or a symbolic link that leads the
-// items elsewhere. The drive itself may be a mapped or substituted one.
+// from its drive's root may be a junction, a symbolic link or a mount point
+// that leads the items elsewhere. The drive itself may be a mapped or a
+// substituted one. Each step is asked for its attributes rather than the
+// folder for its final path: Wine remembers its drives' roots by inode for a
+// while, so once folders come and go its final path may name another drive.
 bool OpenVerifiedFolder(const std::wstring& path, FileHandle& folder)
 {
-    // Wine shows a symbolic link as a reparse point here only, not on a handle.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    const size_t rootLength = RootLength(path);
+    if (rootLength == 0 || rootLength >= path.size())
         return false;
+    for (size_t end = path.find(L'\\', rootLength);; end = path.find(L'\\', end + 1)) {
+        const DWORD attributes = GetFileAttributesW(path.substr(0, end).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return false;
+        if (end == std::wstring::npos)
+            break;
+    }
     // Listing access takes part in sharing, so without delete sharing nobody
-    // can rename, remove or replace the folder while the handle is open.
+    // can rename, remove or replace the folder while the handle is open; the
+    // handle's own attributes tell whether the folder was swapped for a link
+    // since its step was looked at.
     folder.Reset(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION opened;
-    if (!folder.IsOpen() || !GetFileInformationByHandle(folder.Get(), &opened) ||
-        !(opened.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (opened.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return false;
-
-    const std::wstring built = LongPathOf(path);
-    const size_t rootLength = RootLength(built);
-    if (rootLength == 0)
-        return false;
-    FileHandle root(CreateFileW(built.substr(0, rootLength).c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    std::wstring resolvedRoot;
-    std::wstring resolved;
-    if (!root.IsOpen() || !ResolvedPathOf(root.Get(), resolvedRoot) || !ResolvedPathOf(folder.Get(), resolved))
-        return false;
-    if (resolvedRoot.empty() || resolvedRoot.back() != L'\\')
-        resolvedRoot += L'\\';
-    return SamePath(resolved, resolvedRoot + built.substr(rootLength));
+    return folder.IsOpen() && GetFileInformationByHandle(folder.Get(), &opened) &&
+           (opened.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(opened.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // The quarantine folder's ANSI path with a trailing backslash in `path`, and

@@ -77,8 +77,8 @@ bool GetProgramFolder(char* path, size_t pathSize = kStorePathSize);
 bool GetFileNamePart(const char* path, char* name, size_t nameSize = kStorePathSize);
 
 // The quarantine folder (see above) with a trailing backslash, created when
-// missing. False when it cannot be created, when it or a folder on its way is
-// a junction or a symbolic link (its resolved path is not the one built), or
+// missing. False when it cannot be created, when it or a folder on its way
+// from the drive's root is a junction, a symbolic link or a mount point, or
 // when its path has no ANSI form that fits `pathSize`: then no item can be
 // written, and no file is deleted.
 bool GetQuarantineFolder(char* path, size_t pathSize = kStorePathSize);

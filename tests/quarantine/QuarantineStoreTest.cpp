@@ -367,7 +367,7 @@ TEST_F(QuarantineTest, AQuarantineFolderThatIsALinkGetsNoItem)
 }
 
 // A copy started through a linked folder: its quarantine folder is no link,
-// but it resolves to another path than the one built.
+// but a folder on the way to it is.
 TEST(QuarantineLinkedProgramFolder, DISABLED_Put)
 {
     ScratchDir origin;
