@@ -148,13 +148,16 @@ void QuarantinePage::RestoreSelectedItem()
         ShowMessage(Handle(), IDS_SELECT_FILE);
     } else {
         // The prefix and the origin are joined as they are, without a separator.
-        const std::wstring question = LoadText(IDS_RESTORE_PREFIX) + ListText(list, selected, 0) + L"?";
+        const std::wstring shownOrigin = ListText(list, selected, 0);
+        const std::wstring question = LoadText(IDS_RESTORE_PREFIX) + shownOrigin + L"?";
         if (ShowMessage(Handle(), question, MB_OKCANCEL) == IDOK) {
             const std::string itemPath = ItemPathOfRow(list, selected);
             if (!ItemFileExists(itemPath)) {
                 ShowMessage(Handle(), IDS_ITEM_MISSING);
             } else {
-                switch (RestoreQuarantineItem(itemPath.c_str())) {
+                // Only the origin the user agreed to: an item changed since
+                // the list was read is refused.
+                switch (RestoreQuarantineItem(itemPath.c_str(), Narrow(shownOrigin).c_str())) {
                 case RestoreToOrigin:
                     ShowMessage(Handle(), IDS_RESTORE_DONE);
                     break;
@@ -162,8 +165,9 @@ void QuarantinePage::RestoreSelectedItem()
                     ShowMessage(Handle(), IDS_RESTORE_DESKTOP);
                     break;
                 case RestoreFailed:
-                    // Nothing was written (both places taken, or the item
-                    // unreadable): say so, rather than "файл был восстановлен".
+                    // Nothing was written (both places taken, the item
+                    // unreadable, changed or with an origin no restore may
+                    // write to): say so, rather than "файл был восстановлен".
                     ShowMessage(Handle(), IDS_RESTORE_FAILED);
                     break;
                 }

@@ -4,11 +4,17 @@
 #include <string>
 
 // The quarantine store: every file the program deletes as a threat is first
-// copied, encoded, into the folder "quarantine" beside the executable, one
-// item per file, from which it can be restored. The functions keep no state
-// of their own and may be called from any thread; each file is opened without
-// sharing for the length of one call, so a second call on the same file at the
-// same time fails to open it and reports that failure.
+// copied, encoded, into the quarantine folder, one item per file, from which
+// it can be restored. A copy installed under Program Files keeps each user's
+// items in "%LOCALAPPDATA%\Vardenix\quarantine" of that user; any other copy
+// (on a stick, in a user's own folder) in "quarantine" beside its executable.
+// Items are written only into that very folder, never through a junction or
+// a symbolic link, and flushed to the disk before their file is deleted; a
+// restored file is flushed before the restore reports success.
+// The functions keep no state of their own and may be called from any thread;
+// each file is opened without sharing for the length of one call, so a second
+// call on the same file at the same time fails to open it and reports that
+// failure.
 //
 // Item layout (a stored format: every copy of the program reads it):
 //   11 bytes  the magic "vormtalware", no terminator
@@ -31,8 +37,8 @@ constexpr unsigned char QUARANTINE_SHIFT = 0x5D;
 constexpr const char kQuarantineMagic[] = "vormtalware";
 constexpr size_t kQuarantineMagicSize = sizeof kQuarantineMagic - 1;  // 11, stored without terminator
 
-// Content is copied through buffers of this size; nothing larger is held in memory.
-constexpr size_t kQuarantineChunkSize = 1000;
+// Content is copied through one buffer of this size; nothing larger is held in memory.
+constexpr size_t kQuarantineChunkSize = 1024 * 1024;
 
 enum TranscodeDirection {
     TranscodeEncode,  // plain file -> item
@@ -70,8 +76,11 @@ bool GetProgramFolder(char* path, size_t pathSize = kStorePathSize);
 // `name` untouched, when the path holds no backslash or the name does not fit.
 bool GetFileNamePart(const char* path, char* name, size_t nameSize = kStorePathSize);
 
-// The quarantine folder with a trailing backslash, created when missing.
-// False when it cannot be created or its path does not fit `pathSize`.
+// The quarantine folder (see above) with a trailing backslash, created when
+// missing. False when it cannot be created, when it or a folder on its way
+// from the drive's root is a junction, a symbolic link or a mount point, or
+// when its path has no ANSI form that fits `pathSize`: then no item can be
+// written, and no file is deleted.
 bool GetQuarantineFolder(char* path, size_t pathSize = kStorePathSize);
 
 // Encode writes the item at `itemPath` from the plain file (replacing any item
@@ -102,5 +111,10 @@ bool ReadQuarantineOrigin(const char* itemPath, char* origin, size_t originSize 
 
 // Writes the item's content back to its origin path, or to the user's desktop
 // when the origin cannot be created (taken, or its folder or drive gone).
-// Never overwrites a file and never changes or removes the item.
-RestoreResult RestoreQuarantineItem(const char* itemPath);
+// Never overwrites a file and never changes or removes the item. The origin
+// is trusted only when it is an absolute path on a drive letter whose every
+// step is a plain name (no "." or "..", no "/", stream, device, "\\?\" or
+// network path); any other item is refused. With `shownOrigin` (the origin
+// the user was asked about) the item is restored only while its header still
+// holds exactly that origin.
+RestoreResult RestoreQuarantineItem(const char* itemPath, const char* shownOrigin = nullptr);

@@ -187,6 +187,8 @@
 #define IDS_COL_PROCESS             159
 #define IDS_COL_SAFETY              160
 #define IDS_COL_PATH                161
+// Strings: memory protection, a process whose file could not be named.
+#define IDS_ENDED_FILE_UNKNOWN      450
 
 // Strings: restoring USB drives after a shortcut worm (USB protection page).
 #define IDS_TIP_RESTORE_DRIVES      440

@@ -125,16 +125,16 @@ bool ExistsInSystemFolders(const char* fileName)
     return FindInSystemFolders(fileName, path);
 }
 
-bool HasVersionInfo(const char* path)
+bool HasVersionInfo(const std::wstring& path)
 {
     // A larger block is cut to the buffer; the call still succeeds.
     char block[kVersionBufferSize];
-    return path && GetFileVersionInfoA(path, 0, sizeof block, block) != FALSE;
+    return !path.empty() && GetFileVersionInfoW(path.c_str(), 0, sizeof block, block) != FALSE;
 }
 
 void ProcessFile::ReadAttributes()
 {
-    readable = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
+    readable = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
     if (!readable)
         data = WIN32_FILE_ATTRIBUTE_DATA();
 }
@@ -197,6 +197,7 @@ bool ProcessLookupCache::LookUpProcessFile(DWORD processId, ULONGLONG created, c
             // A running program's file can still be renamed: the remembered
             // path holds only while it names a file.
             file.path = known->second.path;
+            file.guessed = false;
             file.ReadAttributes();
             if (file.readable && !(file.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 known->second.pass = pass_;
@@ -206,13 +207,16 @@ bool ProcessLookupCache::LookUpProcessFile(DWORD processId, ULONGLONG created, c
         }
     }
 
-    std::wstring exePath;
-    if (GetProcessExePath(processId, exePath)) {
-        file.path = Narrow(exePath);
+    file.guessed = !GetProcessExePath(processId, file.path);
+    if (!file.guessed) {
         if (cacheable)
             exePaths_[key] = CachedPath{file.path, pass_};
-    } else if (!FindInSystemFolders(name, file.path)) {
-        return false;
+    } else {
+        // For the listing rules alone: a delete never acts on a guessed file.
+        std::string found;
+        if (!FindInSystemFolders(name, found))
+            return false;
+        file.path = Widen(found);
     }
     file.ReadAttributes();
     return true;
@@ -221,7 +225,7 @@ bool ProcessLookupCache::LookUpProcessFile(DWORD processId, ULONGLONG created, c
 bool ProcessLookupCache::HasVersionInfo(const ProcessFile& file)
 {
     if (!enabled_ || !file.readable)
-        return ::HasVersionInfo(file.path.c_str());
+        return ::HasVersionInfo(file.path);
     const WIN32_FILE_ATTRIBUTE_DATA& data = file.data;
     auto known = versions_.find(file.path);
     if (known != versions_.end() && SameTime(known->second.lastWrite, data.ftLastWriteTime) &&
@@ -229,7 +233,7 @@ bool ProcessLookupCache::HasVersionInfo(const ProcessFile& file)
         known->second.pass = pass_;
         return known->second.hasVersion;
     }
-    const bool hasVersion = ::HasVersionInfo(file.path.c_str());
+    const bool hasVersion = ::HasVersionInfo(file.path);
     versions_[file.path] = CachedVersion{data.ftLastWriteTime, data.nFileSizeHigh, data.nFileSizeLow, hasVersion, pass_};
     return hasVersion;
 }

@@ -38,7 +38,7 @@ bool FindInSystemFolders(const char* fileName, char* path, size_t pathSize = kLo
 bool ExistsInSystemFolders(const char* fileName);
 
 // True when the file has a version block.
-bool HasVersionInfo(const char* path);
+bool HasVersionInfo(const std::wstring& path);
 
 // The creation time of an open process as one number (a FILETIME), or 0 when
 // the system does not give it.
@@ -46,7 +46,11 @@ ULONGLONG ProcessCreationTime(HANDLE process);
 
 // A running process's executable as a pass of the process monitor sees it.
 struct ProcessFile {
-    std::string path;
+    // The full path as the system gave it, or, when the process did not let
+    // its path be read, the file of its name in the system folders: a guess,
+    // good for judging the process but never for acting on that file.
+    std::wstring path;
+    bool guessed = false;
     // From the attribute query of this pass; `readable` false when it failed.
     bool readable = false;
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -80,16 +84,17 @@ public:
     void EndPass();
 
     // The executable of the process with identifier `processId`, created at
-    // `created` (0: unknown), named `name` in the process snapshot: its module
-    // path, or else the system-folder file of that name. The caller keeps the
-    // process open meanwhile, so the identifier cannot pass to another process.
+    // `created` (0: unknown), named `name` in the process snapshot: the path
+    // the system gives, or else the system-folder file of that name, marked
+    // as guessed. The caller keeps the process open meanwhile, so the
+    // identifier cannot pass to another process.
     bool LookUpProcessFile(DWORD processId, ULONGLONG created, const std::string& name, ProcessFile& file);
     bool HasVersionInfo(const ProcessFile& file);
     bool ExistsInSystemFolders(const std::string& name);
 
 private:
     struct CachedPath {
-        std::string path;
+        std::wstring path;
         unsigned pass;
     };
     struct CachedVersion {
@@ -110,7 +115,7 @@ private:
     bool enabled_;
     unsigned pass_ = 0;
     std::map<std::pair<DWORD, ULONGLONG>, CachedPath> exePaths_;
-    std::map<std::string, CachedVersion> versions_;
+    std::map<std::wstring, CachedVersion> versions_;
     std::map<std::string, CachedSearch> searches_;
     // The last-write times of the Windows, system and system32 folders when
     // `searches_` was filled.

@@ -195,7 +195,7 @@ void MemoryProtectionPage::ShowProcesses(ProcessIdTable processes)
             if (row < 0)
                 continue;
             SetListText(list, row, 1, LoadText(LabelText(process.label)));
-            SetListText(list, row, 2, Widen(process.path));
+            SetListText(list, row, 2, process.path);
             if (hadSelection && SameProcess(process, selected))
                 selectRow = row;
             shown.push_back(std::move(process));
@@ -224,33 +224,49 @@ void MemoryProtectionPage::DeleteProcess()
     const ListedProcess chosen = *row;
     if (ShowMessage(Handle(), LoadText(IDS_DELETE_PREFIX) + Widen(chosen.name) + L"?", MB_OKCANCEL) != IDOK)
         return;
-    const bool deleted = EndProcessAndQuarantine(chosen);
-    ShowMessage(Handle(), deleted ? IDS_DELETED : IDS_DELETE_ERROR);
+    switch (EndProcessAndQuarantine(chosen)) {
+    case DeleteResult::Quarantined:
+        ShowMessage(Handle(), IDS_DELETED);
+        break;
+    case DeleteResult::Failed:
+        ShowMessage(Handle(), IDS_DELETE_ERROR);
+        break;
+    case DeleteResult::EndedOnly:
+        ShowMessage(Handle(), IDS_ENDED_FILE_UNKNOWN);
+        break;
+    }
     RefreshProcessList();
 }
 
-bool MemoryProtectionPage::EndProcessAndQuarantine(const ListedProcess& process)
+MemoryProtectionPage::DeleteResult MemoryProtectionPage::EndProcessAndQuarantine(const ListedProcess& process)
 {
     // Only the process the question named: by now its identifier may belong
     // to another process, which is then left alone.
     HANDLE handle = OpenListedProcess(process, kEndAccess);
     if (!handle)
-        return false;
+        return DeleteResult::Failed;
     const bool ended = TerminateProcess(handle, 0) != FALSE;
     if (ended)
         WaitForSingleObject(handle, kProcessEndWait);
     CloseHandle(handle);
     if (!ended)
-        return false;
+        return DeleteResult::Failed;
     ShowMessage(Handle(), IDS_WAIT);
 
-    const char* path = process.path.c_str();
-    const DWORD attributes = GetFileAttributesA(path);
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (QuarantineFile(path))
-        return true;
+    // A guessed path names the system file the process was named after,
+    // which is most likely the very program it disguised itself as.
+    if (process.pathGuessed)
+        return DeleteResult::EndedOnly;
+    // The store's ANSI form of the path, which names this file and no other.
+    const std::string path = StorePathOf(process.path);
+    if (path.empty())
+        return DeleteResult::Failed;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (QuarantineFile(path.c_str()))
+        return DeleteResult::Quarantined;
     // The file stays as it was found, hidden too, so that it is listed again.
     if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(path, attributes);
-    return false;
+        SetFileAttributesA(path.c_str(), attributes);
+    return DeleteResult::Failed;
 }

@@ -61,7 +61,13 @@ private:
     static unsigned __stdcall ProcessMonitorThread(void* page);
     void ShowProcesses(ProcessIdTable processes);
     void ShowLatestPass();
-    bool EndProcessAndQuarantine(const ListedProcess& process);
+    enum class DeleteResult {
+        Quarantined,
+        Failed,
+        // Ended, but its path could not be read: no file was touched.
+        EndedOnly,
+    };
+    DeleteResult EndProcessAndQuarantine(const ListedProcess& process);
     void StopMonitor();
 
     const MonitorTiming timing_;

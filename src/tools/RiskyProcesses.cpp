@@ -8,12 +8,10 @@
 namespace {
 
 // Paths and names as the file system compares them: case-blind, ordinal.
-bool SameFileName(const std::string& a, const std::string& b)
+bool SameFileName(const std::wstring& a, const std::wstring& b)
 {
-    const std::wstring wideA = Widen(a);
-    const std::wstring wideB = Widen(b);
-    return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
-                                static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 // The process snapshot's file name of a process.
@@ -47,7 +45,8 @@ bool Qualifies(ListingRule rule, ProcessLookupCache& cache, const std::string& n
 
 bool operator==(const ListedProcess& a, const ListedProcess& b)
 {
-    return a.id == b.id && a.created == b.created && a.name == b.name && a.path == b.path && a.label == b.label;
+    return a.id == b.id && a.created == b.created && a.name == b.name && a.path == b.path &&
+           a.pathGuessed == b.pathGuessed && a.label == b.label;
 }
 
 std::vector<ListedProcess> ListRiskyProcesses(ListingRule rule, ProcessLookupCache& cache)
@@ -70,6 +69,7 @@ std::vector<ListedProcess> ListRiskyProcesses(ListingRule rule, ProcessLookupCac
         if (cache.LookUpProcessFile(process.id, process.created, process.name, file) &&
             Qualifies(rule, cache, process.name, file, process.label)) {
             process.path = file.path;
+            process.pathGuessed = file.guessed;
             listed.push_back(std::move(process));
         }
         if (handle)
@@ -84,20 +84,20 @@ HANDLE OpenListedProcess(const ListedProcess& process, DWORD access)
     if (process.id == 0)
         return nullptr;
     HANDLE handle = OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.id);
+    // A process that refuses to be queried may still let itself be ended;
+    // it refused the listing the same way, which therefore had to guess.
+    if (!handle && process.pathGuessed)
+        handle = OpenProcess(access, FALSE, process.id);
     if (!handle)
         return nullptr;
 
     bool same = process.created == 0 || ProcessCreationTime(handle) == process.created;
     std::string name;
-    same = same && SnapshotName(process.id, name) && SameFileName(name, process.name);
+    same = same && SnapshotName(process.id, name) && SameFileName(Widen(name), Widen(process.name));
     if (same) {
-        // The executable looked up as the listing did.
         std::wstring exePath;
-        char found[kLookupPathSize];
-        if (GetProcessExePath(handle, exePath))
-            same = SameFileName(Narrow(exePath), process.path);
-        else
-            same = FindInSystemFolders(name.c_str(), found) && SameFileName(found, process.path);
+        const bool read = GetProcessExePath(handle, exePath);
+        same = process.pathGuessed ? !read : read && SameFileName(exePath, process.path);
     }
     if (!same) {
         CloseHandle(handle);

@@ -29,7 +29,11 @@ struct ListedProcess {
     DWORD id = 0;
     ULONGLONG created = 0;  // creation time; 0 when the system did not give it
     std::string name;       // the executable's file name as the process snapshot gives it
-    std::string path;       // the executable's full path
+    std::wstring path;      // the executable's full path
+    // The process did not let its path be read: `path` is the file of its
+    // name in the system folders, which may be another program entirely. Such
+    // a process may be ended, but nothing is done to that file.
+    bool pathGuessed = false;
     RiskLabel label = RiskLabel::Risk;
 };
 
@@ -42,7 +46,8 @@ std::vector<ListedProcess> ListRiskyProcesses(ListingRule rule, ProcessLookupCac
 
 // Opens the listed process with `access`, but only while its identifier still
 // belongs to that process: the same creation time (where the system gave
-// one), the same name and the same executable. Null otherwise, and when the
-// process cannot be opened or has ended. While the handle is open the
-// identifier cannot pass to another process.
+// one), the same name and the same executable (for a guessed path: still no
+// path to be read). Null otherwise, and when the process cannot be opened or
+// has ended. While the handle is open the identifier cannot pass to another
+// process.
 HANDLE OpenListedProcess(const ListedProcess& process, DWORD access);

@@ -226,6 +226,29 @@ TEST_F(QuarantinePageTest, RestoreWithBothPlacesTakenReportsTheFailure)
     EXPECT_EQ(EnabledButtons(), 3);
 }
 
+// What is restored is what the question showed: an item whose header changed
+// while the question was up (another origin planted under its name) is
+// refused, and stays as it now is.
+TEST_F(QuarantinePageTest, AnItemChangedWhileTheQuestionShowsIsRefused)
+{
+    const std::string origin = Quarantine("vardenix-swapped.exe", "MZ");
+    MakeFolder(drive_ / "elsewhere");
+    const std::string planted = drive_ / "elsewhere\\vardenix-swapped.exe";
+    const std::string item = ItemPath("vardenix-swapped.exe.vw");
+    CreatePage();
+    Select(0);
+    recorder_.SetAnswer([&](const MessageBoxCall& call) {
+        if ((call.type & MB_TYPEMASK) == MB_OKCANCEL)
+            MakeFile(item, ItemBytes(planted, "MZ planted"));
+        return IDOK;
+    });
+    Click(IDC_SECOND_BUTTON);
+    EXPECT_EQ(recorder_.Texts(), (std::vector<std::wstring>{L"Восстановление" + Widen(origin) + L"?", kRestoreFailed}));
+    EXPECT_FALSE(PathExists(planted));
+    EXPECT_FALSE(PathExists(origin));
+    EXPECT_EQ(ReadWholeFile(item), ItemBytes(planted, "MZ planted"));
+}
+
 TEST_F(QuarantinePageTest, ItemDeletedBehindThePagesBackIsReportedAndSkippedByThePurge)
 {
     const std::string gone = Quarantine("gone.exe", "1");

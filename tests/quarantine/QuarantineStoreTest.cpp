@@ -1,6 +1,7 @@
 #include "QuarantineTestSupport.h"
 #include "support/ProgramUnderTest.h"
 #include "support/TestDrive.h"
+#include "support/UnixHost.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,6 +29,20 @@ public:
 private:
     std::string path_;
 };
+
+// Copies this test program into `folder` and runs the disabled test `test`
+// there, as a copy of the program that lies in that folder would run.
+void RunCopyOfThisProgram(const std::string& folder, const std::string& test)
+{
+    char self[MAX_PATH];
+    ASSERT_LT(GetModuleFileNameA(nullptr, self, MAX_PATH), DWORD{MAX_PATH});
+    const std::string copy = folder + "\\quarantine_tests.exe";
+    ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE)) << copy;
+    ProgramUnderTest child;
+    ASSERT_TRUE(child.Start(copy, "--gtest_also_run_disabled_tests --gtest_filter=" + test));
+    ASSERT_TRUE(child.WaitForExit(120000));
+    EXPECT_EQ(child.ExitCode(), 0u) << "the run in " << folder << " failed; its output is above";
+}
 
 }  // namespace
 
@@ -91,7 +106,7 @@ TEST_F(QuarantineTest, PutWritesTheExactLayoutAndRestoreGivesEveryByteBack)
 TEST_F(QuarantineTest, ManyChunksRoundTripAndDecodeNeverOverwrites)
 {
     std::mt19937 random(7);
-    std::string content(1 << 20, '\0');
+    std::string content(kQuarantineChunkSize * 5 / 2 + 3, '\0');
     for (char& c : content)
         c = static_cast<char>(random());
     const std::string plain = scratch_ / "big.bin";
@@ -270,16 +285,7 @@ TEST(QuarantineDeepProgramFolder, LongThreatNamesAreStoredAndRestored)
         folder += "\\program files of a user-" + std::to_string(folder.size());
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
     }
-    char self[MAX_PATH];
-    ASSERT_LT(GetModuleFileNameA(nullptr, self, MAX_PATH), DWORD{MAX_PATH});
-    const std::string copy = folder + "\\quarantine_tests.exe";
-    ASSERT_TRUE(CopyFileA(self, copy.c_str(), TRUE));
-
-    ProgramUnderTest child;
-    ASSERT_TRUE(child.Start(copy, "--gtest_also_run_disabled_tests "
-                                  "--gtest_filter=QuarantineDeepProgramFolder.DISABLED_InTheDeepFolder"));
-    ASSERT_TRUE(child.WaitForExit(120000));
-    EXPECT_EQ(child.ExitCode(), 0u) << "the run in the deep folder failed; its output is above";
+    RunCopyOfThisProgram(folder, "QuarantineDeepProgramFolder.DISABLED_InTheDeepFolder");
 }
 
 TEST(QuarantineDeepProgramFolder, DISABLED_InTheDeepFolder)
@@ -291,6 +297,84 @@ TEST(QuarantineDeepProgramFolder, DISABLED_InTheDeepFolder)
     const std::vector<std::string> items = PutAndRestoreEach({threat, twin});
     ASSERT_EQ(items.size(), 2u);
     EXPECT_NE(items[0], items[1]);
+}
+
+// A copy installed under either Program Files folder keeps its items in the
+// local application data of the user who runs it, where no other user can
+// empty or replace them, and nothing beside its executable.
+TEST(QuarantineInstalledCopy, ItemsGoToTheUsersOwnFolder)
+{
+    std::set<std::string> programFolders;
+    for (const int folder : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+        char path[MAX_PATH];
+        if (SUCCEEDED(SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path)))
+            programFolders.insert(path);
+    }
+    ASSERT_FALSE(programFolders.empty());
+    for (const std::string& programFiles : programFolders) {
+        const std::string folder = programFiles + "\\Vardenix test " + std::to_string(GetCurrentProcessId());
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+        RunCopyOfThisProgram(folder, "QuarantineInstalledCopy.DISABLED_InProgramFiles");
+        RemoveTree(folder);
+    }
+}
+
+TEST(QuarantineInstalledCopy, DISABLED_InProgramFiles)
+{
+    char local[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)));
+    const std::string quarantine = std::string(local) + "\\Vardenix\\quarantine\\";
+    char folder[kStorePathSize];
+    ASSERT_TRUE(GetQuarantineFolder(folder));
+    EXPECT_EQ(folder, quarantine);
+
+    ScratchDir origin;
+    const std::string name = "vardenix-installed-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    const std::string threat = origin / name;
+    const std::string content = AllByteValues();
+    MakeFile(threat, content, FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(QuarantineFile(threat.c_str()));
+    const std::string item = quarantine + name + ".vw";
+    EXPECT_EQ(ReadWholeFile(item), ItemBytes(threat, content));
+    EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToOrigin);
+    EXPECT_EQ(ReadWholeFile(threat), content);
+    RemoveTree(item);
+    EXPECT_FALSE(PathExists(QuarantineFolderPath())) << "nothing beside the executable";
+}
+
+// Items are written into the quarantine folder itself, never through a link:
+// one that replaced the folder, or one on the way to it, would lead them
+// anywhere. The put fails and the threat stays where it is.
+TEST_F(QuarantineTest, AQuarantineFolderThatIsALinkGetsNoItem)
+{
+    RemoveTree(QuarantineFolderPath());
+    ScratchDir elsewhere;
+    const std::string programFolder = QuarantineFolderPath().substr(0, QuarantineFolderPath().rfind('\\'));
+    ASSERT_TRUE(MakeUnixLink(UnixPathOf(elsewhere.Path()), programFolder, "quarantine"));
+    MakeFile(scratch_ / "worm.exe", "MZ worm");
+    char folder[kStorePathSize];
+    EXPECT_FALSE(GetQuarantineFolder(folder));
+    EXPECT_FALSE(QuarantineFile((scratch_ / "worm.exe").c_str()));
+    RemoveUnixLink(programFolder, "quarantine");
+    EXPECT_EQ(ReadWholeFile(scratch_ / "worm.exe"), "MZ worm");
+    EXPECT_FALSE(PathExists(elsewhere / "worm.exe.vw"));
+
+    ScratchDir copy;
+    MakeFolder(copy / "real");
+    ASSERT_TRUE(MakeUnixLink("real", copy.Path(), "link"));
+    RunCopyOfThisProgram(copy / "link", "QuarantineLinkedProgramFolder.DISABLED_Put");
+    RemoveUnixLink(copy.Path(), "link");
+}
+
+// A copy started through a linked folder: its quarantine folder is no link,
+// but a folder on the way to it is.
+TEST(QuarantineLinkedProgramFolder, DISABLED_Put)
+{
+    ScratchDir origin;
+    MakeFile(origin / "worm.exe", "MZ worm");
+    EXPECT_FALSE(QuarantineFile((origin / "worm.exe").c_str()));
+    EXPECT_EQ(ReadWholeFile(origin / "worm.exe"), "MZ worm");
+    EXPECT_TRUE(ItemNames().empty());
 }
 
 TEST_F(QuarantineTest, AFileHeldOpenWithoutSharingStays)
@@ -393,4 +477,39 @@ TEST_F(QuarantineTest, PutsOnSeveralThreadsAtOnceEachKeepTheirItem)
         origins.insert(origin);
     }
     EXPECT_EQ(origins, std::set<std::string>(paths.begin(), paths.end()));
+}
+
+// Nothing in an item is trusted: anyone who can write the quarantine folder
+// can plant one. An origin that is not a plain path on a drive letter
+// restores nothing anywhere, not even to the desktop, and the item stays.
+TEST_F(QuarantineTest, ItemsWithCraftedOriginsRestoreNothing)
+{
+    TestDrive drive('Q', DRIVE_REMOVABLE);
+    MakeFolder(drive / "sub");
+    DesktopFile onDesktop("planted.exe");
+    const std::string desktop = onDesktop.Path().substr(0, onDesktop.Path().rfind('\\'));
+    char here[MAX_PATH];
+    GetFullPathNameA("planted.exe", MAX_PATH, here, nullptr);
+    // Where each of them would write, were it trusted.
+    const std::string landings[] = {drive / "planted.exe", drive / "sub\\planted.exe", onDesktop.Path(),
+                                    desktop.substr(0, desktop.rfind('\\')) + "\\planted.exe", here};
+    const std::string origins[] = {
+        "planted.exe", "Q:planted.exe", "Q:/planted.exe", "Q:\\sub\\..\\planted.exe", "Q:\\.\\planted.exe",
+        "Q:\\planted.exe.", "Q:\\planted.exe:stream", "Q:\\NUL", "Q:\\sub\\con.txt", "\\\\?\\Q:\\planted.exe",
+        "\\\\.\\Q:\\planted.exe", "\\\\localhost\\share\\planted.exe",
+        // The drive is missing, so the desktop would be next, under this name.
+        "W:\\gone\\x/../../planted.exe",
+    };
+    const std::string item = scratch_ / "planted.exe.vw";
+    for (const std::string& origin : origins) {
+        SCOPED_TRACE(origin);
+        const std::string bytes = ItemBytes(origin, "MZ planted");
+        MakeFile(item, bytes);
+        EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreFailed);
+        EXPECT_EQ(ReadWholeFile(item), bytes);
+        for (const std::string& landing : landings) {
+            EXPECT_FALSE(PathExists(landing)) << landing;
+            RemoveTree(landing);
+        }
+    }
 }

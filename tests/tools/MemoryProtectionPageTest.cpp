@@ -187,8 +187,8 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
     page_.RefreshProcessList();
     // Wine's own services are listed too ("Подозрительные").
     for (int row = 0; row < page_.RowCount(); ++row) {
-        EXPECT_EQ(page_.RowText(row, 2), Widen(page_.RowProcess(row)->path)) << row;
-        if (page_.RowProcess(row)->path == shared.path)
+        EXPECT_EQ(page_.RowText(row, 2), page_.RowProcess(row)->path) << row;
+        if (page_.RowProcess(row)->path == Widen(shared.path))
             listed.push_back(page_.RowProcess(row)->id);
     }
     ASSERT_EQ(listed.size(), started.size());
@@ -208,4 +208,30 @@ TEST_F(MemoryPageTest, DeleteEndsTheProcessItsQuestionNamedAmongMoreThan256Rows)
     EXPECT_TRUE(IsHidden(shared));
     for (size_t k = 0; k < processes.size(); ++k)
         EXPECT_EQ(processes[k].IsRunning(), started[k] != chosen && started[k] != ended) << started[k];
+}
+
+// A process that lets nobody read its path is listed with the file of its name
+// in the system folders, a guess that names another program: Delete ends the
+// process but leaves that file alone, and says so.
+TEST_F(MemoryPageTest, AProcessWhosePathCannotBeReadIsEndedButNoFileIsQuarantined)
+{
+    SystemFileName systemName("vardenix-unread.exe");  // no version block
+    ASSERT_TRUE(SetFileAttributesA(systemName.path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ProgramCopy copy("vardenix-unread.exe", FILE_ATTRIBUTE_NORMAL);
+    ProgramUnderTest process;
+    StartProgram(process, copy.path, "--refuse-queries");
+    std::wstring unread;
+    ASSERT_TRUE(WaitFor([&] { return !GetProcessExePath(process.ProcessId(), unread); }));
+    page_.RefreshProcessList();
+    const int row = RowOf(page_, process.ProcessId());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ((Texts{page_.RowText(row, 1), page_.RowText(row, 2)}), (Texts{kRisk, Widen(systemName.path)}));
+
+    EXPECT_EQ(Delete(process.ProcessId(), IDOK),
+              (Texts{L"Удаление: vardenix-unread.exe?", kWait,
+                     L"Процесс завершен. Путь к его файлу прочитать не удалось, поэтому файл не перемещен в Карантин."}));
+    EXPECT_TRUE(process.WaitForExit(5000));
+    EXPECT_EQ(ReadWholeFile(systemName.path), "MZ");
+    EXPECT_TRUE(ItemNames().empty());
+    EXPECT_TRUE(PathExists(copy.path));
 }

@@ -38,7 +38,7 @@ TEST(ProcessLookup, ACachedPassListsWhatAnUncachedPassLists)
                             {"vardenix-probe.exe", FILE_ATTRIBUTE_HIDDEN}};
     ASSERT_GT(GetFileVersionInfoSizeA(copies[1].path.c_str(), nullptr), 512u) << "larger than the buffer";
     // A file whose attributes cannot be read is no evidence of a hidden program.
-    ProcessFile missing{copies[0].path + ".missing"};
+    ProcessFile missing{Widen(copies[0].path + ".missing")};
     missing.ReadAttributes();
     EXPECT_FALSE(missing.IsHidden());
 
@@ -94,14 +94,45 @@ TEST(ProcessLookup, AListedProcessOpensOnlyWhileItIsTheSameProcess)
 
     std::vector<ListedProcess> others(4, *found);
     others[0].created += 1;
-    others[1].path += ".other";
+    others[1].path += L".other";
     others[2].name = "write.exe";
     others[3].id = 0;
     HANDLE handle = OpenListedProcess(*found, SYNCHRONIZE);
     EXPECT_NE(handle, nullptr);
     CloseHandle(handle);
     for (const ListedProcess& other : others)
-        EXPECT_EQ(OpenListedProcess(other, SYNCHRONIZE), nullptr) << other.id << " " << other.name << " " << other.path;
+        EXPECT_EQ(OpenListedProcess(other, SYNCHRONIZE), nullptr) << other.id << " " << other.name << " " << Narrow(other.path);
     program.process.Kill();
     EXPECT_EQ(OpenListedProcess(*found, SYNCHRONIZE), nullptr) << "ended";
+}
+
+// A path the ANSI code page cannot spell is judged by the file it names: cut
+// to question marks it would name no file, and a hidden program there would
+// pass for one that is not hidden.
+TEST(ProcessLookup, AProgramInAFolderTheCodePageCannotSpellIsJudgedByItsOwnFile)
+{
+    ScratchDir scratch;
+    const std::wstring folder = Widen(scratch.Path()) + L"\\\u7a0b\u5e8f";
+    const std::wstring path = folder + L"\\notepad.exe";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(Widen(WindowsPathOf(IDLE_PROGRAM)).c_str(), path.c_str(), FALSE));
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    std::wstring commandLine = L"\"" + path + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &started));
+    CloseHandle(started.hThread);
+    ProcessLookupCache cache;
+    const std::vector<ListedProcess> listed = ListRiskyProcesses(ListingRule::Monitor, cache);
+    const auto found = std::find_if(listed.begin(), listed.end(),
+                                    [&](const ListedProcess& p) { return p.id == started.dwProcessId; });
+    EXPECT_TRUE(found != listed.end() && found->path == path);
+    TerminateProcess(started.hProcess, 0);
+    WaitForSingleObject(started.hProcess, 5000);
+    CloseHandle(started.hProcess);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    RemoveDirectoryW(folder.c_str());
 }

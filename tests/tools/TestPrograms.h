@@ -44,10 +44,7 @@ struct SystemFileName {
     std::string path;
 };
 
-// Starts `path` with `arguments` and waits until the system names its
-// file, as the monitor then finds it.
-inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
-                             const std::string& arguments = std::string())
+inline void StartProgram(ProgramUnderTest& process, const std::string& path, const std::string& arguments)
 {
     for (int attempt = 1; !process.Start(path, arguments); ++attempt) {
         // Wine refuses a start now and then (ERROR_INTERNAL_ERROR, about one
@@ -57,6 +54,14 @@ inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
         std::fprintf(stderr, "%s did not start (error %lu); trying again\n", path.c_str(), error);
         Sleep(200);
     }
+}
+
+// Starts `path` with `arguments` and waits until the system names its
+// file, as the monitor then finds it.
+inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
+                             const std::string& arguments = std::string())
+{
+    StartProgram(process, path, arguments);
     std::wstring exePath;
     // The system may give the drive letter in another case than the start did.
     const std::wstring expected = Widen(path);
