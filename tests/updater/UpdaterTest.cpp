@@ -70,7 +70,7 @@ protected:
             return;
         const std::string signedFolder = WindowsPathOf(TEST_DESCRIPTIONS);
         const std::string installer = WindowsPathOf(START_RECORDER_EXE);
-        for (const char* name : {"newer.ini", "cut.ini", "slow.ini"})
+        for (const char* name : {"newer.ini", "cut.ini", "slow.ini", "expired.ini", "old.ini"})
             Copied(signedFolder + "\\" + name, *server / name);
         Copied(installer, *server / "installer.exe");
         const std::string newer = ReadWholeFile(*server / "newer.ini");
@@ -202,6 +202,9 @@ TEST_F(Updater, RunsOnlyATrustedNewerInstallerAndAlwaysStartsTheProgramAgain)
         // The shipped updater believes only the maker's key.
         {Arguments("5.1.0.15", "newer.ini"), false, Text(IDS_ERROR_SIGNATURE), SHIPPED_UPDATER_EXE},
         {Arguments("5.1.0.15", "unsigned.ini"), false, Text(IDS_ERROR_FORMAT)},
+        // Signed, but past its last day, or from before descriptions had one: a replay.
+        {Arguments("5.1.0.15", "expired.ini"), false, Text(IDS_ERROR_EXPIRED)},
+        {Arguments("5.1.0.15", "old.ini"), false, Text(IDS_ERROR_EXPIRED)},
         {Arguments("5.1.0.15", "missing.ini"), false, Text(IDS_ERROR_HTTP, L"404")},
         {"Tollmark 5.1.0.15 http://127.0.0.1:1/update.ini", false, Text(IDS_ERROR_UNREACHABLE)},
         {Arguments("5.1.0.15", "altered/update.ini"), true, Text(IDS_ERROR_MISMATCH)},
