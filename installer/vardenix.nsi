@@ -45,6 +45,7 @@ ManifestDPIAware true
 ; Rights and flags of the Windows calls below.
 !define SE_REGISTRY_KEY 4
 !define SDDL_REVISION_1 1
+; The owner (0x1) and the DACL (0x4), this one open to its parent (0x20000000).
 !define /math OWNER_AND_DACL_UNPROTECTED 0x20000000 | 0x5
 !define READ_CONTROL_WRITE_DAC_OWNER 0xE0000
 !define HKLM_HANDLE 0x80000002
