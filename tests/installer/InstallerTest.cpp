@@ -92,44 +92,28 @@ std::wstring ShortcutTarget(const std::wstring& link)
     return target;
 }
 
-// The settings key's owner and what its DACL gives the Users group, as
-// "owner; allow <rights> <inheritance>" for each entry of its own, and
-// "inherited <rights>" for one its parent passed on that gives more than read.
+// The settings key's owner and the entries of its DACL for the Users group
+// (BU) that it does not inherit, in the security descriptor language.
 std::wstring SettingsKeyForUsers()
 {
     HKEY key = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
+    LPWSTR text = nullptr;
     RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, READ_CONTROL, &key);
-    if (!key || GetSecurityInfo(key, SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                                nullptr, &dacl, nullptr, &descriptor))
-        return L"(no key)";
-    RegCloseKey(key);
-    BYTE users[SECURITY_MAX_SID_SIZE], administrators[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof users;
-    CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size);
-    size = sizeof administrators;
-    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
-    std::wstring entries = EqualSid(owner, administrators) ? L"Administrators;" : L"another owner;";
-    for (DWORD k = 0; dacl && k < dacl->AceCount; ++k) {
-        ACCESS_ALLOWED_ACE* entry = nullptr;
-        if (!GetAce(dacl, k, reinterpret_cast<void**>(&entry)) || !EqualSid(&entry->SidStart, users))
-            continue;
-        wchar_t text[64];
-        if (entry->Header.AceFlags & INHERITED_ACE) {
-            if (entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || (entry->Mask & ~DWORD{KEY_READ | GENERIC_READ}))
-                swprintf(text, 64, L" inherited %lx", entry->Mask);
-            else
-                continue;
-        } else {
-            swprintf(text, 64, L" %ls %lx %x", entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE ? L"allow" : L"other",
-                     entry->Mask, entry->Header.AceFlags);
-        }
-        entries += text;
-    }
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (key && !GetSecurityInfo(key, SE_REGISTRY_KEY, parts, nullptr, nullptr, nullptr, nullptr, &descriptor))
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, 1, parts, &text, nullptr);
+    const std::wstring sddl = text ? text : L"";
+    LocalFree(text);
     LocalFree(descriptor);
-    return entries;
+    RegCloseKey(key);
+    std::wstring found = sddl.substr(0, sddl.find(L"D:"));
+    for (size_t at = sddl.find(L'('); at != std::wstring::npos; at = sddl.find(L'(', at + 1)) {
+        const std::wstring entry = sddl.substr(at, sddl.find(L')', at) + 1 - at);
+        if (entry.find(L";;;BU)") != std::wstring::npos && entry.find(L"ID;") == std::wstring::npos)
+            found += entry;
+    }
+    return found;
 }
 
 // The objects from `folder` down that a group may write to: Wine keeps no DACL
@@ -295,7 +279,7 @@ TEST(Installer, ASilentInstallPutsEverythingInPlaceAndAnUpdateOverItKeepsQuarant
     // A standard user's program reads and writes its settings, and nothing
     // else of the installed program: Users may query and set the key's values
     // (0x3), not inherited by subkeys; the administrators own the key.
-    EXPECT_EQ(SettingsKeyForUsers(), L"Administrators; allow 3 0");
+    EXPECT_EQ(SettingsKeyForUsers(), L"O:BA(A;;CCDC;;;BU)");
     // No object of the program folder grants a group write access; unless
     // even a folder made here is writable by a group (the host's umask), and
     // a grant cannot be seen.

@@ -5,10 +5,9 @@
 
 #include <initializer_list>
 
-// The program's instance object, the semaphore named after it, held by a test
-// as a running copy holds it. A locked one may be opened by no one, as one
-// that a copy running with an administrator's rights made is to a standard
-// user's programs.
+// The program's instance semaphore, held by a test as a running copy holds
+// it; a locked one no one may open, as a standard user's programs find one
+// that a copy with an administrator's rights made.
 class InstanceObject {
 public:
     InstanceObject(const wchar_t* name, bool locked)
