@@ -427,6 +427,8 @@ Section Uninstall
     ; into folders the user may not touch, and nothing is offered.
     System::Call 'kernel32::GetFileAttributesW(w "$userData") i .r1'
     System::Call 'kernel32::GetFileAttributesW(w "$userData\quarantine") i .r2'
+    ; A folder that is not there is no link.
+    ${IfThen} $2 = -1 ${|} StrCpy $2 0 ${|}
     IntOp $3 $1 | $2
     IntOp $3 $3 & ${FILE_ATTRIBUTE_REPARSE_POINT}
     ${If} $3 = 0
