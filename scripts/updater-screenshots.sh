@@ -41,5 +41,6 @@ shoot() {  # name, then the updater's arguments
 shoot offer Tollmark 5.1.0.15 "$url/newer.ini"
 shoot latest Tollmark 5.2.0.0 "$url/newer.ini"
 shoot refused Tollmark 5.1.0.15 "$url/page.ini"
+shoot expired Tollmark 5.1.0.15 "$url/expired.ini"
 shoot unreachable Tollmark 5.1.0.15 http://127.0.0.1:1/update.ini
 echo "screenshots in $shots"

@@ -64,8 +64,12 @@ bool MainApp::InitInstance()
     const std::string name = ApplicationName();
     // Kept open for the whole run; the system removes it when the process ends.
     HANDLE instance = CreateSemaphoreA(nullptr, 1, 1, name.c_str());
-    if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(instance);
+    const DWORD created = GetLastError();
+    // A semaphore that exists but may not be opened was made by a copy that
+    // runs with other rights (an administrator's, say): an instance all the same.
+    if ((instance && created == ERROR_ALREADY_EXISTS) || (!instance && created == ERROR_ACCESS_DENIED)) {
+        if (instance)
+            CloseHandle(instance);
         BringFirstInstanceForward();
         return false;
     }
@@ -74,7 +78,7 @@ bool MainApp::InitInstance()
     InitCommonControlsEx(&controls);
 
     HKEY settings = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, 0, kSettingsKeyAccess, nullptr, &settings,
                         nullptr) == ERROR_SUCCESS) {
         char module[kModulePathSize] = {};
         const HMODULE self = GetModuleHandleA(nullptr);

@@ -8,6 +8,10 @@
 constexpr const char* kSettingsKeyPath = "SOFTWARE\\vormtalware";
 constexpr const char* kLastCheckValue = "lastcheck";
 constexpr const char* kAutorunValue = "autorun";
+// All that start-up does with the key: read and write those values. The setup
+// program gives the Users group exactly these rights on it, so a standard
+// user's copy must ask for no more.
+constexpr REGSAM kSettingsKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
 
 // Settings values are read into buffers of this size; a longer value counts as missing.
 constexpr DWORD kSettingsValueSize = 100;

@@ -57,6 +57,11 @@ bool ParseDigest(const std::string& text, Sha256Digest& digest)
     return true;
 }
 
+bool IsLeapYear(unsigned long year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
 bool ParseNotes(const std::string& text, std::wstring& notes)
 {
     std::string plain;
@@ -79,6 +84,29 @@ bool ParseNotes(const std::string& text, std::wstring& notes)
 }
 
 }  // namespace
+
+bool ParseDay(const std::string& text, DayNumber& day)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !IsDigits(text.substr(0, 4), 4) ||
+        !IsDigits(text.substr(5, 2), 2) || !IsDigits(text.substr(8, 2), 2))
+        return false;
+    const unsigned long year = std::strtoul(text.substr(0, 4).c_str(), nullptr, 10);
+    const unsigned long month = std::strtoul(text.substr(5, 2).c_str(), nullptr, 10);
+    const unsigned long date = std::strtoul(text.substr(8, 2).c_str(), nullptr, 10);
+    static const unsigned long kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year == 0 || month < 1 || month > 12 || date < 1 ||
+        date > kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0))
+        return false;
+    day = year * 10000 + month * 100 + date;
+    return true;
+}
+
+DayNumber TodayUtc()
+{
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return now.wYear * 10000ul + now.wMonth * 100ul + now.wDay;
+}
 
 bool ParseVersion(const std::string& text, Version& version)
 {
@@ -111,7 +139,7 @@ bool ParseUpdateDescription(const std::string& body, const std::string& product,
 {
     description = UpdateDescription();
     bool inProduct = false, haveVersion = false, haveInstaller = false, haveSize = false, haveHash = false,
-         haveNotes = false;
+         haveExpiry = false, haveNotes = false;
     for (const std::string& line : Lines(body)) {
         if (line.empty() || line[0] == ';')
             continue;
@@ -148,6 +176,10 @@ bool ParseUpdateDescription(const std::string& body, const std::string& product,
             if (haveHash || !ParseDigest(value, description.sha256))
                 return false;
             haveHash = true;
+        } else if (key == "expires") {
+            if (haveExpiry || !ParseDay(value, description.expires))
+                return false;
+            haveExpiry = true;
         } else if (key == "notes") {
             if (haveNotes || !ParseNotes(value, description.notes))
                 return false;
@@ -158,7 +190,7 @@ bool ParseUpdateDescription(const std::string& body, const std::string& product,
 }
 
 DescriptionCheck CheckUpdateDescription(const std::string& text, const char* publicKeyPem, const std::string& product,
-                                        UpdateDescription& description)
+                                        DayNumber today, UpdateDescription& description)
 {
     // The signature section begins a line; everything before it is signed.
     size_t section = text.compare(0, sizeof kSignatureSection - 1, kSignatureSection) == 0 ? 0 : std::string::npos;
@@ -178,5 +210,8 @@ DescriptionCheck CheckUpdateDescription(const std::string& text, const char* pub
     const std::string body = text.substr(0, section);
     if (!VerifySignature(body, signature, publicKeyPem))
         return DescriptionCheck::BadSignature;
-    return ParseUpdateDescription(body, product, description) ? DescriptionCheck::Valid : DescriptionCheck::Malformed;
+    if (!ParseUpdateDescription(body, product, description))
+        return DescriptionCheck::Malformed;
+    return description.expires != 0 && today <= description.expires ? DescriptionCheck::Valid
+                                                                     : DescriptionCheck::Expired;
 }

@@ -61,8 +61,10 @@ std::wstring ProgramFolder()
 bool IsProgramRunning()
 {
     HANDLE semaphore = OpenSemaphoreW(SYNCHRONIZE, FALSE, kProgramName);
+    // There but not to be opened: a copy running with other rights (an
+    // administrator's, say) made it.
     if (!semaphore)
-        return false;
+        return GetLastError() == ERROR_ACCESS_DENIED;
     CloseHandle(semaphore);
     return true;
 }

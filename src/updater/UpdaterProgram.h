@@ -29,7 +29,8 @@ std::vector<std::wstring> CommandLineArguments();
 // The updater's folder with a trailing backslash: the program's folder.
 std::wstring ProgramFolder();
 
-// True while vardenix.exe runs: its instance semaphore, named after it, exists.
+// True while vardenix.exe runs: its instance semaphore, named after it,
+// exists (whether or not this process may open it).
 bool IsProgramRunning();
 // Waits up to `milliseconds` for the program to end; true when it has.
 bool WaitForProgramToEnd(DWORD milliseconds);

@@ -27,6 +27,7 @@
 #define IDS_ERROR_MISMATCH          216
 #define IDS_ERROR_FILE              217
 #define IDS_ERROR_RUN               218
+#define IDS_ERROR_EXPIRED           219
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

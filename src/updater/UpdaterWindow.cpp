@@ -170,9 +170,10 @@ void UpdaterWindow::Checked()
     if (outcome.result != WebResult::Ok)
         return Fail(ErrorMessage(outcome.result), std::to_wstring(outcome.httpStatus));
 
-    switch (CheckUpdateDescription(text, publicKeyPem_, kProductWord, description_)) {
+    switch (CheckUpdateDescription(text, publicKeyPem_, kProductWord, TodayUtc(), description_)) {
     case DescriptionCheck::BadSignature: return Fail(IDS_ERROR_SIGNATURE);
     case DescriptionCheck::Malformed: return Fail(IDS_ERROR_FORMAT);
+    case DescriptionCheck::Expired: return Fail(IDS_ERROR_EXPIRED);
     case DescriptionCheck::Valid: break;
     }
     installerUrl_ = ResolveWebAddress(request_.url, Widen(description_.installer, CP_UTF8));

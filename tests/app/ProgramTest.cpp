@@ -2,6 +2,7 @@
 // windows, as a user (or Windows) would.
 #include "support/ProgramUnderTest.h"
 #include "framework/Text.h"
+#include "support/InstanceObject.h"
 #include "support/RegistryValues.h"
 #include "support/ShellAssociation.h"
 #include "support/TestDrive.h"
@@ -9,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
 #include <commctrl.h>
 #include <dbt.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -276,42 +279,111 @@ TEST_F(Program, AThreatDeletedOnTheUsbPageIsRestoredFromTheQuarantinePage)
     EXPECT_TRUE(program.WaitForExit(10000));
 }
 
+namespace {
+const char kSettingsKey[] = "SOFTWARE\\vormtalware";
+
+// The settings key with only the access a DACL (in the security descriptor
+// language) gives, while the object lives; its own DACL comes back after.
+class SettingsKeyAccess {
+public:
+    explicit SettingsKeyAccess(const char* dacl)
+    {
+        PSECURITY_DESCRIPTOR wanted = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, WRITE_DAC | READ_CONTROL, &key_) != ERROR_SUCCESS ||
+            GetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                            &own_) != ERROR_SUCCESS ||
+            !ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl, SDDL_REVISION_1, &wanted, nullptr))
+            return;
+        set_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, wanted) == ERROR_SUCCESS;
+        LocalFree(wanted);
+        // The test process is an administrator: only a key that refuses it
+        // all access holds the program to what the DACL gives.
+        HKEY probe = nullptr;
+        enforced_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS;
+        if (probe)
+            RegCloseKey(probe);
+    }
+    ~SettingsKeyAccess()
+    {
+        if (own_)
+            RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, own_);
+        LocalFree(own_);
+        if (key_)
+            RegCloseKey(key_);
+    }
+    SettingsKeyAccess(const SettingsKeyAccess&) = delete;
+    SettingsKeyAccess& operator=(const SettingsKeyAccess&) = delete;
+
+    bool Set() const { return set_; }
+    bool Enforced() const { return enforced_; }
+
+private:
+    HKEY key_ = nullptr;
+    PSECURITY_DESCRIPTOR own_ = nullptr;
+    bool set_ = false;
+    bool enforced_ = false;
+};
+}  // namespace
+
 TEST_F(Program, WithoutItsSettingsKeyTheProgramStillRunsButShowsNoPopup)
 {
     // A key nobody may open stands in for a user who may not write HKLM.
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vormtalware", 0, WRITE_DAC | READ_CONTROL, &key),
-              ERROR_SUCCESS);
-    SECURITY_DESCRIPTOR locked;
-    InitializeSecurityDescriptor(&locked, SECURITY_DESCRIPTOR_REVISION);
-    ACL emptyAcl;
-    InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
-    SetSecurityDescriptorDacl(&locked, TRUE, &emptyAcl, FALSE);
-    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &locked), ERROR_SUCCESS);
-    HKEY probe = nullptr;
-    const bool enforced =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vormtalware", 0, KEY_ALL_ACCESS, &probe) != ERROR_SUCCESS;
-    if (probe)
-        RegCloseKey(probe);
-
-    if (enforced) {
-        ProgramUnderTest program;
-        ASSERT_TRUE(program.Start(exe));
-        HWND main = FindMainWindow(program);
-        ASSERT_NE(main, nullptr) << "the main window runs all the same";
-        Sleep(1000);
-        EXPECT_EQ(FindPopup(program), nullptr) << "no popup without the key";
-        EXPECT_EQ(program.FindWindowOf(nullptr, L"Проверка обновлений Tollmark"), nullptr);
-        PostMessageW(main, WM_COMMAND, 1062, 0);
-        EXPECT_TRUE(program.WaitForExit(10000));
-    }
-
-    // Open again for everyone.
-    SetSecurityDescriptorDacl(&locked, TRUE, nullptr, FALSE);
-    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &locked);
-    RegCloseKey(key);
-    if (!enforced)
+    const SettingsKeyAccess locked("D:");
+    ASSERT_TRUE(locked.Set());
+    if (!locked.Enforced())
         GTEST_SKIP() << "this Wine does not enforce registry key security";
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr) << "the main window runs all the same";
+    Sleep(1000);
+    EXPECT_EQ(FindPopup(program), nullptr) << "no popup without the key";
+    EXPECT_EQ(program.FindWindowOf(nullptr, L"Проверка обновлений Tollmark"), nullptr);
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, AStandardUserReadsAndWritesTheSettingsWithOnlyTheRightsTheSetupProgramGives)
+{
+    // Users may query and set values, as the installed key allows them, and
+    // the test process is one of the Users.
+    ASSERT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKey, "lastcheck"), ERROR_SUCCESS);
+    const SettingsKeyAccess users("D:(A;;0x3;;;BU)");
+    ASSERT_TRUE(users.Set());
+    if (!users.Enforced())
+        GTEST_SKIP() << "this Wine does not enforce registry key security";
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    HWND main = FindMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    EXPECT_NE(FindPopup(program), nullptr) << "the settings were read";
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char day[16] = {};
+    DWORD size = sizeof day;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, "lastcheck", RRF_RT_REG_SZ, nullptr, day, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(day), std::to_string(today.wDay)) << "and written";
+    PostMessageW(main, WM_COMMAND, 1062, 0);
+    EXPECT_TRUE(program.WaitForExit(10000));
+}
+
+TEST_F(Program, AStartWhileAnInstanceObjectNobodyMayOpenExistsShowsNoWindowAndEnds)
+{
+    // As a copy running with an administrator's rights leaves its semaphore to a standard user's start.
+    const InstanceObject instance(L"vardenix", true);
+    ASSERT_TRUE(instance.Made());
+    ProgramUnderTest program;
+    ASSERT_TRUE(program.Start(exe));
+    bool shown = false;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            shown = shown || program.FindWindowOf(nullptr, nullptr, true) != nullptr;
+            return !program.IsRunning();
+        },
+        15000));
+    EXPECT_FALSE(shown) << "a second copy came up";
+    EXPECT_EQ(program.ExitCode(), 0u);
 }
 
 namespace {

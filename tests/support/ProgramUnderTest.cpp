@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -76,8 +77,18 @@ bool ProgramUnderTest::Start(const std::string& exePath, const std::string& argu
     mutableLine.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info_) != FALSE;
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &info_))
+            return true;
+        // Wine refuses a start now and then (ERROR_INTERNAL_ERROR, about one
+        // in a few hundred); another try makes it.
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3)
+            return false;
+        std::fprintf(stderr, "%s did not start (error %lu); trying again\n", exePath.c_str(), error);
+        Sleep(200);
+    }
 }
 
 bool ProgramUnderTest::Attach(DWORD processId)

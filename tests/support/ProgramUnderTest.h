@@ -14,7 +14,8 @@ public:
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
-    // Starts `exePath` with `arguments`; false when it does not start.
+    // Starts `exePath` with `arguments`, trying again when Wine refuses the
+    // start for no reason of the program's; false when it does not start.
     bool Start(const std::string& exePath, const std::string& arguments = std::string());
     // Takes on a process that something else started; false when it cannot be opened.
     bool Attach(DWORD processId);

@@ -18,7 +18,7 @@ Version V(const std::string& text)
 
 const std::string kDigest = "000102030405060708090a0b0c0d0e0f101112131415161718191A1B1C1D1E1F";
 const std::string kBody = "; a comment\n[Tollmark]\r\nversion=5.2.0.0\nsize=1024\ninstaller=setup.exe\nsha256=" +
-                          kDigest + "\n\nnotes=Первая\\nВторая \\\\ конец\nlater=a key of a later updater\n";
+                          kDigest + "\n\nexpires=2024-02-29\nnotes=Первая\\nВторая \\\\ конец\nlater=a key of a later updater\n";
 
 std::string Replaced(std::string text, const std::string& what, const std::string& with)
 {
@@ -59,7 +59,23 @@ TEST(UpdateDescription, ReadsEveryFieldAndTheNotes)
     EXPECT_EQ(description.size, 1024u);
     for (size_t k = 0; k < description.sha256.size(); ++k)
         EXPECT_EQ(description.sha256[k], k) << k;
+    EXPECT_EQ(description.expires, 20240229u);
     EXPECT_EQ(description.notes, L"Первая\r\nВторая \\ конец");
+}
+
+TEST(UpdateDescription, ReadsOnlyDaysOfTheCalendarAsTheLastDay)
+{
+    const struct { const char* text; DayNumber day; } cases[] = {
+        {"2024-02-29", 20240229}, {"2000-02-29", 20000229}, {"2025-12-31", 20251231}, {"0001-01-01", 10101},
+        {"2023-02-29", 0}, {"1900-02-29", 0}, {"2025-04-31", 0}, {"2025-13-01", 0}, {"2025-00-10", 0},
+        {"2025-01-00", 0}, {"0000-01-01", 0}, {"2025-1-01", 0}, {"25-01-01", 0}, {"2025/01/01", 0},
+        {"2025-01-01 ", 0}, {"+025-01-01", 0}, {"", 0},
+    };
+    for (const auto& c : cases) {
+        DayNumber day = 0;
+        EXPECT_EQ(ParseDay(c.text, day), c.day != 0) << c.text;
+        EXPECT_EQ(day, c.day) << c.text;
+    }
 }
 
 TEST(UpdateDescription, RefusesABodyThatIsNotWellFormed)
@@ -73,6 +89,7 @@ TEST(UpdateDescription, RefusesABodyThatIsNotWellFormed)
         {"sha256=" + kDigest + "\n", ""}, {"1F\n", "1\n"}, {"1F\n", "1G\n"},
         {"notes=", "notes=\\x"}, {"конец", "конец\\"},
         {"\nnotes", "\nno key here\nnotes"}, {"\nnotes", "\n=5\nnotes"},
+        {"expires=2024-02-29", "expires=2023-02-29"}, {"expires=2024-02-29", "expires=2024-02-29\nexpires=2099-01-01"},
     };
     for (const auto& c : cases) {
         UpdateDescription description;
@@ -86,7 +103,8 @@ TEST(UpdateDescription, IsBelievedOnlyWithTheSignatureOfTheKey)
     // Signed by scripts/sign-update.sh with the test key at build time.
     const std::string text = ReadWholeFile(WindowsPathOf(TEST_DESCRIPTIONS "/newer.ini"));
     UpdateDescription description;
-    ASSERT_EQ(CheckUpdateDescription(text, kUpdatePublicKey, "Tollmark", description), DescriptionCheck::Valid);
+    ASSERT_EQ(CheckUpdateDescription(text, kUpdatePublicKey, "Tollmark", TodayUtc(), description),
+              DescriptionCheck::Valid);
 
     const std::string other = ReadWholeFile(WindowsPathOf(TEST_DESCRIPTIONS "/cut.ini"));
     const size_t section = text.find("[signature]");
@@ -102,7 +120,26 @@ TEST(UpdateDescription, IsBelievedOnlyWithTheSignatureOfTheKey)
         {"", DescriptionCheck::Malformed},
     };
     for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k)
-        EXPECT_EQ(CheckUpdateDescription(cases[k].text, kUpdatePublicKey, "Tollmark", description), cases[k].check)
+        EXPECT_EQ(CheckUpdateDescription(cases[k].text, kUpdatePublicKey, "Tollmark", TodayUtc(), description),
+                  cases[k].check)
             << "case " << k;
-    EXPECT_EQ(CheckUpdateDescription(text, kUpdatePublicKey, "Other", description), DescriptionCheck::Malformed);
+    EXPECT_EQ(CheckUpdateDescription(text, kUpdatePublicKey, "Other", TodayUtc(), description),
+              DescriptionCheck::Malformed);
+}
+
+TEST(UpdateDescription, IsBelievedThroughItsLastDayAndNotAfterNorWithoutOne)
+{
+    // Signed to run out on 2020-01-31, and signed with no last day at all.
+    const std::string expiring = ReadWholeFile(WindowsPathOf(TEST_DESCRIPTIONS "/expired.ini"));
+    const std::string old = ReadWholeFile(WindowsPathOf(TEST_DESCRIPTIONS "/old.ini"));
+    const struct { const std::string& text; DayNumber today; DescriptionCheck check; } cases[] = {
+        {expiring, 20191231, DescriptionCheck::Valid},   {expiring, 20200131, DescriptionCheck::Valid},
+        {expiring, 20200201, DescriptionCheck::Expired}, {expiring, TodayUtc(), DescriptionCheck::Expired},
+        {old, 20000101, DescriptionCheck::Expired},      {old, TodayUtc(), DescriptionCheck::Expired},
+    };
+    for (const auto& c : cases) {
+        UpdateDescription description;
+        EXPECT_EQ(CheckUpdateDescription(c.text, kUpdatePublicKey, "Tollmark", c.today, description), c.check)
+            << c.today << (&c.text == &old ? " old" : " expiring");
+    }
 }

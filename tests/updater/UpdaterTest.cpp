@@ -2,6 +2,7 @@
 // it: from a program folder of its own beside a stand-in vardenix.exe, against
 // a local web server that serves descriptions signed with the test key and a
 // stand-in installer. Each stand-in notes its starts.
+#include "support/InstanceObject.h"
 #include "support/ProgramUnderTest.h"
 #include "support/ScratchDir.h"
 #include "support/TestDrive.h"
@@ -69,7 +70,7 @@ protected:
             return;
         const std::string signedFolder = WindowsPathOf(TEST_DESCRIPTIONS);
         const std::string installer = WindowsPathOf(START_RECORDER_EXE);
-        for (const char* name : {"newer.ini", "cut.ini", "slow.ini"})
+        for (const char* name : {"newer.ini", "cut.ini", "slow.ini", "expired.ini", "old.ini"})
             Copied(signedFolder + "\\" + name, *server / name);
         Copied(installer, *server / "installer.exe");
         const std::string newer = ReadWholeFile(*server / "newer.ini");
@@ -165,8 +166,10 @@ protected:
         std::vector<std::string> expected = startsBefore;
         expected.push_back("vardenix.exe");
         EXPECT_TRUE(WaitFor([&] { return Starts() == expected; }, 10000)) << ReadWholeFile(record);
-        const std::string line = ReadWholeFile(record).substr(ReadWholeFile(record).rfind("vardenix.exe|"));
-        EXPECT_EQ(line, "vardenix.exe|\"" + program + "\\vardenix.exe\"\n");
+        const std::string starts = ReadWholeFile(record);
+        const size_t last = starts.rfind("vardenix.exe|");
+        ASSERT_NE(last, std::string::npos) << "vardenix.exe was not started";
+        EXPECT_EQ(starts.substr(last), "vardenix.exe|\"" + program + "\\vardenix.exe\"\n");
         EXPECT_EQ(FolderContents(temp), std::set<std::string>{});
         EXPECT_EQ(FolderContents(program), (std::set<std::string>{"Tollupd.exe", "vardenix.exe"}));
     }
@@ -199,6 +202,9 @@ TEST_F(Updater, RunsOnlyATrustedNewerInstallerAndAlwaysStartsTheProgramAgain)
         // The shipped updater believes only the maker's key.
         {Arguments("5.1.0.15", "newer.ini"), false, Text(IDS_ERROR_SIGNATURE), SHIPPED_UPDATER_EXE},
         {Arguments("5.1.0.15", "unsigned.ini"), false, Text(IDS_ERROR_FORMAT)},
+        // Signed, but past its last day, or from before descriptions had one: a replay.
+        {Arguments("5.1.0.15", "expired.ini"), false, Text(IDS_ERROR_EXPIRED)},
+        {Arguments("5.1.0.15", "old.ini"), false, Text(IDS_ERROR_EXPIRED)},
         {Arguments("5.1.0.15", "missing.ini"), false, Text(IDS_ERROR_HTTP, L"404")},
         {"Tollmark 5.1.0.15 http://127.0.0.1:1/update.ini", false, Text(IDS_ERROR_UNREACHABLE)},
         {Arguments("5.1.0.15", "altered/update.ini"), true, Text(IDS_ERROR_MISMATCH)},
@@ -213,7 +219,7 @@ TEST_F(Updater, RunsOnlyATrustedNewerInstallerAndAlwaysStartsTheProgramAgain)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         DeleteFileA(record.c_str());
-        Start(c.arguments, c.updater);
+        ASSERT_NO_FATAL_FAILURE(Start(c.arguments, c.updater));
         if (c.update) {
             ASSERT_EQ(FinalStatus(IDS_CHECKING), Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15"));
             EXPECT_EQ(ItemText(IDC_UPDATER_NOTES),
@@ -233,7 +239,7 @@ TEST_F(Updater, RunsOnlyATrustedNewerInstallerAndAlwaysStartsTheProgramAgain)
 
 TEST_F(Updater, ACancelledDownloadIsDeletedAndTheProgramStartsAgain)
 {
-    Start(Arguments("5.1.0.15", "slow.ini"));
+    ASSERT_NO_FATAL_FAILURE(Start(Arguments("5.1.0.15", "slow.ini")));
     ASSERT_EQ(FinalStatus(IDS_CHECKING), Text(IDS_NEWER, L"5.2.0.0", L"5.1.0.15"));
     Click(IDC_UPDATER_UPDATE);
     const HWND bar = GetDlgItem(window, IDC_UPDATER_PROGRESS);
@@ -245,13 +251,19 @@ TEST_F(Updater, ACancelledDownloadIsDeletedAndTheProgramStartsAgain)
 
 TEST_F(Updater, StartsTheProgramOnlyOnceItsOldInstanceHasEnded)
 {
-    // The program's instance semaphore, as a vardenix.exe still ending holds it.
-    HANDLE instance = CreateSemaphoreW(nullptr, 1, 1, L"vardenix");
-    ASSERT_NE(instance, nullptr);
-    Start("");
-    Click(IDCANCEL);
-    EXPECT_FALSE(WaitFor([&] { return !ReadWholeFile(record).empty(); }, 2000));
-    EXPECT_TRUE(updater->IsRunning());
-    CloseHandle(instance);
-    ExpectEndWithProgramStarted();
+    // The program's instance semaphore as a vardenix.exe still ending holds
+    // it, and as one running with an administrator's rights holds it for this
+    // updater: there, but not to be opened.
+    for (bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "locked" : "open");
+        DeleteFileA(record.c_str());
+        InstanceObject instance(L"vardenix", locked);
+        ASSERT_TRUE(instance.Made());
+        ASSERT_NO_FATAL_FAILURE(Start(""));
+        Click(IDCANCEL);
+        EXPECT_FALSE(WaitFor([&] { return !ReadWholeFile(record).empty(); }, 2000));
+        EXPECT_TRUE(updater->IsRunning());
+        instance.Close();
+        ExpectEndWithProgramStarted();
+    }
 }
