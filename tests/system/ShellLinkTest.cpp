@@ -154,6 +154,19 @@ TEST(ShellLink, AShortcutSavedByTheShellReadsBack)
     EXPECT_EQ(link.iconIndex, 8);
 }
 
+TEST(ShellLink, AShortcutOfManyReadsIsReadWhole)
+{
+    ScratchDir folder;
+    const std::wstring path = std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\long.lnk";
+    ShortcutSpec spec;
+    spec.idListTarget = L"C:\\Windows\\System32\\cmd.exe";
+    spec.arguments = L"/c " + std::wstring(30000, L'x') + L" end";
+    WriteShortcut(path, spec);
+    ShellLink link;
+    ASSERT_TRUE(ReadShellLink(path, link));
+    EXPECT_EQ(link.arguments, spec.arguments);
+}
+
 TEST(ShellLink, WhatIsNotAShortcutOrNamesNoFileIsRefusedOrLeftEmpty)
 {
     ShellLink link;
