@@ -234,8 +234,13 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
     const std::wstring wormShortcut = LoadText(IDS_WORM_SHORTCUT);
     const std::wstring wormFile = LoadText(IDS_WORM_FILE);
     std::wstring patternDrives;
-    // One repaint at the end instead of one per row.
-    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+    // The rows come with one repaint at the end instead of one each; a scan
+    // that lists nothing repaints nothing.
+    auto addRow = [&](const std::wstring& path, const std::wstring& state, LPARAM kind) {
+        if (row == 0)
+            SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+        AddRow(row++, path, state, kind);
+    };
     for (int k = 0; k < count; ++k) {
         const wchar_t letter = static_cast<wchar_t>(letters[k]);
         const std::wstring root = std::wstring(1, letter) + L":\\";
@@ -257,7 +262,7 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
             if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsRootThreat(letter, entry)) {
                 // Long names are fine: the path is as long as it needs to be.
                 listed.push_back(root + entry.cFileName);
-                AddRow(row++, listed.back(), risk, kThreatRow);
+                addRow(listed.back(), risk, kThreatRow);
             }
         } while (FindNextFileW(search, &entry));
         FindClose(search);
@@ -271,7 +276,7 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
                     return;
             }
             listed.push_back(path);
-            AddRow(row++, path, state, kind);
+            addRow(path, state, kind);
         };
         for (const std::wstring& path : layout.decoys)
             add(path, wormShortcut, kThreatRow);
@@ -282,16 +287,18 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
         if (layout.ShowsWormPattern())
             patternDrives += (patternDrives.empty() ? L"" : L", ") + root.substr(0, 2);
     }
-    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(List(), nullptr, TRUE);
-
     if (row > 0) {
-        wchar_t label[128];
-        std::swprintf(label, 128, LoadText(IDS_THREATS_FOUND).c_str(), row);
-        SetItemText(IDC_USB_COUNTER, label);
-    } else {
-        SetItemText(IDC_USB_COUNTER, LoadText(IDS_NO_THREATS));
+        SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(List(), nullptr, TRUE);
     }
+
+    std::wstring label = LoadText(IDS_NO_THREATS);
+    if (row > 0) {
+        wchar_t text[128];
+        std::swprintf(text, 128, LoadText(IDS_THREATS_FOUND).c_str(), row);
+        label = text;
+    }
+    SetItemText(IDC_USB_COUNTER, label);
     ShowWormNotice(patternDrives);
     EnableItem(IDC_FIRST_BUTTON, true);
     EnableItem(IDC_USB_DELETE_ALL, true);
