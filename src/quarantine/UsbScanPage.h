@@ -10,8 +10,8 @@
 // The USB full-scan page: walks every file of every attached USB drive and
 // lists the suspicious ones ("Подозрительные"), the decoy shortcuts of USB
 // worms ("Ярлык вируса") and the files those start or name ("Файл вируса"),
-// which the user then deletes
-// one by one or all together; a deleted file goes into quarantine first.
+// which the user then deletes one by one or all together; a deleted file
+// goes into quarantine first.
 //
 // Threads: the scan and delete all run on worker threads of their own; delete
 // one runs on the user-interface thread. The workers act on the page only

@@ -1,6 +1,6 @@
 #include "system/WormSigns.h"
 
-#include <cstring>
+#include <cwchar>
 #include <cwctype>
 
 namespace {
@@ -344,7 +344,8 @@ DWORD WormSigns::Attributes(const std::wstring& path)
 
 bool WormSigns::IsDisguisedRecycleBin(const std::wstring& name, DWORD attributes)
 {
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsWindowsOwnFolder(name))
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || IsWindowsOwnFolder(name))
         return false;
     if (Same(name, L"RECYCLER.BIN"))
         return true;
@@ -376,6 +377,17 @@ bool WormSigns::LiesHidden(const std::wstring& path)
         at = next + 1;
     }
     return false;
+}
+
+bool WormSigns::PassesLink(const std::wstring& path)
+{
+    for (size_t at = path.find(L'\\', root_.size()); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+        const DWORD attributes = Attributes(path.substr(0, at));
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+    }
+    const DWORD attributes = Attributes(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 std::wstring WormSigns::OnThisDrive(const std::wstring& path)
@@ -442,7 +454,9 @@ WormSigns::Verdict WormSigns::JudgeShortcut(const std::wstring& path, const Shel
     const std::wstring shortcutName = NameOf(path);
     const std::wstring impersonated = shortcutName.substr(0, shortcutName.size() - 4);
     auto add = [&](const std::wstring& file) {
-        if (!isFile(file) || SameText(file, path))
+        // A link (a junction, a symbolic link) may lead off the drive, to
+        // the user's own files: nothing behind one is offered for deletion.
+        if (!isFile(file) || SameText(file, path) || PassesLink(file))
             return;
         for (const std::wstring& known : verdict.files) {
             if (SameText(known, file))

@@ -67,7 +67,8 @@ public:
     // or, on a removable drive, where Windows keeps no recycle bin, a system
     // or read-only folder (the only kind whose desktop.ini Explorer reads)
     // whose desktop.ini gives the Recycle Bin's class identifier. Windows'
-    // own folders never are. `name` is the root entry's name.
+    // own folders never are, nor is a link to a folder, which may lead off
+    // the drive. `name` is the root entry's name.
     bool IsDisguisedRecycleBin(const std::wstring& name, DWORD attributes);
 
     struct Verdict {
@@ -75,7 +76,8 @@ public:
         // The files of this drive the decoy starts or names, that exist:
         // its target program or script and the files its arguments name,
         // except documents and the entry it impersonates (its own name
-        // without ".lnk"), which are the user's.
+        // without ".lnk"), which are the user's, and files reached through
+        // a link, which may lie anywhere.
         std::vector<std::wstring> files;
     };
     // Judges the shortcut at `path` on this drive. A decoy's target is a
@@ -95,6 +97,8 @@ private:
     // recycle bin.
     bool LiesHidden(const std::wstring& path);
     std::wstring OnThisDrive(const std::wstring& path);
+    // The path, or a folder between the root and it, is a link or is gone.
+    bool PassesLink(const std::wstring& path);
 
     struct NoCaseLess {
         bool operator()(const std::wstring& a, const std::wstring& b) const;

@@ -70,7 +70,7 @@ void ListFilesUnder(const std::wstring& folder, std::vector<std::wstring>& files
             // A file whose name ends in a blank or a dot cannot be opened by
             // an ordinary path: no runner starts it, and no delete reaches it.
             if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                if (last != L' ' && last != L'.')
+                if (last != L' ' && last != L'.' && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                     files.push_back(path);
             }
             else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < kMaxFolderDepth)

@@ -1,3 +1,4 @@
+#include "framework/Text.h"
 #include "support/ShortcutWriter.h"
 #include "support/TestDrive.h"
 #include "system/WormSigns.h"
@@ -97,22 +98,13 @@ TEST(WormSigns, ADecoyIsToldByWhatItStartsAndWhatItsArgumentsName)
     };
     WormSigns signs(L'E');
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
+        SCOPED_TRACE(Narrow(c.name));
         const std::string bytes = ShortcutBytes(c.spec);
         ShellLink link;
         ASSERT_TRUE(ParseShellLink(bytes.data(), bytes.size(), link));
         const WormSigns::Verdict verdict = signs.JudgeShortcut(std::wstring(L"E:\\") + c.name, link);
         EXPECT_EQ(verdict.decoy, c.decoy);
         EXPECT_EQ(verdict.files, c.files);
-    }
-
-    // Shortcuts saved by the shell read the same.
-    ASSERT_TRUE(SaveShellShortcut(L"E:\\Photos.lnk", cmd, L"/c start .\\_\\data.usb"));
-    ASSERT_TRUE(SaveShellShortcut(L"E:\\App.lnk", L"E:\\Portable\\App.exe", L""));
-    for (const wchar_t* name : {L"E:\\Photos.lnk", L"E:\\App.lnk"}) {
-        ShellLink link;
-        ASSERT_TRUE(ReadShellLink(name, link));
-        EXPECT_EQ(WormSigns(L'E').JudgeShortcut(name, link).decoy, name == std::wstring(L"E:\\Photos.lnk")) << name;
     }
 }
 
@@ -159,7 +151,7 @@ TEST(WormSigns, ArgumentsNameFilesOfTheDriveOnly)
         {L"x.txt:stream *.exe a?b %TEMP%\\a \"\"", {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.arguments, c.arguments + wcslen(c.arguments)));
+        SCOPED_TRACE(Narrow(c.arguments));
         const ArgumentNames names = ReadArgumentNames(c.arguments, root, {root});
         EXPECT_EQ(names.paths, c.paths);
         EXPECT_FALSE(names.webAddress);
@@ -167,10 +159,6 @@ TEST(WormSigns, ArgumentsNameFilesOfTheDriveOnly)
     EXPECT_EQ(ReadArgumentNames(L"x.bin", root, {root, L"E:\\sub\\"}).paths,
               (std::vector<std::wstring>{L"E:\\x.bin", L"E:\\sub\\x.bin"}));
     EXPECT_TRUE(ReadArgumentNames(L"/i:HTTPS://example.invalid/x", root, {root}).webAddress);
-    std::wstring many;
-    for (int k = 0; k < 10000; ++k)
-        many += L"f" + std::to_wstring(k) + L" ";
-    EXPECT_EQ(ReadArgumentNames(many, root, {root}).paths.size(), kMaxArgumentPaths);
 }
 
 // The arguments are the worm's own text: whatever it holds, what they name
@@ -187,7 +175,7 @@ TEST(WormSigns, HostileArgumentsNameNothingOffTheDrive)
         const ArgumentNames names = ReadArgumentNames(arguments, L"E:\\", {L"E:\\", L"E:\\a\\"});
         ASSERT_LE(names.paths.size(), kMaxArgumentPaths);
         for (const std::wstring& path : names.paths) {
-            ASSERT_EQ(path.compare(0, 3, L"E:\\"), 0) << path.c_str();
+            ASSERT_EQ(path.compare(0, 3, L"E:\\"), 0) << Narrow(path);
             ASSERT_EQ(path.find_first_of(L":*?\"<>|/\x0001", 3), std::wstring::npos);
             ASSERT_EQ(path.find(L"\\\\"), std::wstring::npos);
             ASSERT_EQ(path.find(L"\\..\\"), std::wstring::npos);

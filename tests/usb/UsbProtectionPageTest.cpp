@@ -5,6 +5,7 @@
 #include "support/PageHost.h"
 #include "support/ShortcutWriter.h"
 #include "support/TestDrive.h"
+#include "support/UnixHost.h"
 #include "usb/DriveRestore.h"
 #include "usb/UsbProtectionPage.h"
 
@@ -700,4 +701,27 @@ TEST_F(UsbProtection, APortableProgramsDriveIsListedEmptyAndLeftAsItIs)
                                        L"вируса не найдено");
     for (const char* name : {"Firefox.lnk", "notes.lnk", "Editor.lnk"})
         EXPECT_TRUE(PathExists(drive / name)) << name;
+}
+
+// A worm on an NTFS stick can link a recycle bin's name or a named folder to
+// the user's own folders elsewhere: nothing behind a link is listed.
+TEST_F(UsbProtection, NothingBehindALinkOnTheDriveIsListed)
+{
+    ScratchDir elsewhere;
+    MakeFile(elsewhere / "precious.dat", "the user's");
+    if (!MakeUnixLink(UnixPathOf(elsewhere.Path()), drive.Folder(), "RECYCLER.BIN") ||
+        !MakeUnixLink(UnixPathOf(elsewhere.Path()), drive.Folder(), "lnk"))
+        GTEST_SKIP() << "cannot make a Unix symbolic link here";
+    ASSERT_TRUE(PathExists(drive / "lnk\\precious.dat"));
+    ShortcutSpec decoy;
+    decoy.idListTarget = kCmd;
+    decoy.arguments = L"/c type lnk\\precious.dat | cmd & start RECYCLER.BIN\\precious.dat";
+    WriteShortcut(L"E:\\USB.lnk", decoy);
+    Scan();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{L"E:\\USB.lnk"});
+    MessageRecorder messages(IDOK);
+    RunWorker(IDC_USB_DELETE_ALL);
+    EXPECT_EQ(ReadWholeFile(elsewhere / "precious.dat"), "the user's");
+    RemoveUnixLink(drive.Folder(), "RECYCLER.BIN");
+    RemoveUnixLink(drive.Folder(), "lnk");
 }
