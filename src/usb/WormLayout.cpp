@@ -6,6 +6,7 @@
 #include "usb/ThreatClassifier.h"
 
 #include <cwchar>
+#include <utility>
 
 namespace {
 
