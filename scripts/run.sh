@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds Vardenix and starts it under Wine in a virtual desktop, then attaches
-# a demo USB drive holding an AUTORUN.INF and a hidden program: the window
-# comes forward with the threats listed. On a machine with a screen ($DISPLAY)
-# the desktop opens there and the script waits until the program ends (tray
-# menu "Выход"); without one it runs on a virtual display and saves
-# screenshots in build/demo/.
+# a demo USB drive holding an AUTORUN.INF and a hidden program, and a worm of
+# today's kind: the user's folder hidden, a decoy shortcut in its place and
+# the worm's script in a folder dressed as a recycle bin. The window comes
+# forward with the threats listed and a notice that names the restore. On a
+# machine with a screen ($DISPLAY) the desktop opens there and the script
+# waits until the program ends (tray menu "Выход"); without one it runs on a
+# virtual display and saves screenshots in build/demo/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -33,6 +35,8 @@ printf '[autorun]\r\nopen=setup.exe\r\nshell\\open\\command=setup.exe\r\n' >"$dr
 printf 'MZ demo payload, not a real program\r\n' >"$drive/setup.exe"
 printf 'WScript.Echo "demo"\r\n' >"$drive/update.vbs"
 printf 'holiday\r\n' >"$drive/Photos/beach.jpg"
+mkdir -p "$drive/RECYCLER.BIN"
+printf 'WScript.Echo "demo worm"\r\n' >"$drive/RECYCLER.BIN/helper.vbs"
 
 program=$build/src/app/vardenix.exe
 if [ -n "$headless" ]; then
@@ -54,6 +58,15 @@ shot start
 # which holds the build tree).
 wine cmd /c "attrib +h $(winepath -w "$drive/setup.exe") & attrib +h $(winepath -w "$drive/update.vbs")" \
     >/dev/null 2>&1 || true
+# The worm's part: the user's folder hidden (one attribute an attrib call, as
+# Wine's attrib sets only its last), the decoy named after it.
+for target in Photos RECYCLER.BIN; do
+    for flag in +h +s; do
+        wine cmd /c "attrib $flag $(winepath -w "$drive/$target")" >/dev/null 2>&1 || true
+    done
+done
+wine "$build/tests/wine-drive.exe" shortcut "$(winepath -w "$drive/Photos.lnk")" 'C:\windows\system32\cmd.exe' \
+    '/c start RECYCLER.BIN\helper.vbs & explorer Photos' >/dev/null 2>&1 || true
 wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1 || true
 sleep 3
 shot usb-drive-attached

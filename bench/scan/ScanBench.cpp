@@ -209,7 +209,7 @@ int main(int argc, char** argv)
             ScanFlag scanning{1};
             int listed = 0;
             start = Seconds();
-            WalkForSuspiciousFiles(root, scanning, [&](const std::string&) { ++listed; });
+            WalkForSuspiciousFiles(root, scanning, [&](const std::string&, ListedAs) { ++listed; });
             walk.push_back(Seconds() - start);
 
             scan.push_back(PageScan(page));

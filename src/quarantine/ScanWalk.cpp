@@ -1,10 +1,14 @@
 #include "quarantine/ScanWalk.h"
 
+#include "framework/Text.h"
+#include "system/ShellLink.h"
+#include "system/WormSigns.h"
 #include "usb/ThreatClassifier.h"
 
 #include <windows.h>
 
 #include <cstring>
+#include <set>
 #include <vector>
 
 namespace {
@@ -29,6 +33,20 @@ bool MayBeListed(const char* name)
             return true;
     }
     return false;
+}
+
+bool IsShortcut(const char* name)
+{
+    const size_t length = std::strlen(name);
+    return length > 4 && SameTextNoCase(name + length - 4, ".lnk", 4);
+}
+
+// A path in one case, for telling whether it is listed already.
+std::wstring Folded(std::wstring path)
+{
+    if (!path.empty())
+        CharUpperBuffW(&path[0], static_cast<DWORD>(path.size()));
+    return path;
 }
 
 bool IsDotEntry(const char* name)
@@ -69,6 +87,33 @@ int WalkForSuspiciousFiles(const std::string& root, const ScanFlag& scanning, co
     std::string directory = root;
     std::string path;
     int listed = 0;
+    // Filled as files are listed, so that a file a decoy names is not listed
+    // again, before or after the decoy.
+    std::set<std::wstring> seen;
+    WormSigns signs(root.empty() ? L'?' : static_cast<wchar_t>(root[0]));
+    auto report = [&](const std::string& file, ListedAs as) {
+        if (!seen.insert(Folded(Widen(file))).second)
+            return;
+        ++listed;
+        list(file, as);
+    };
+    auto judge = [&](const std::string& shortcut) {
+        const std::wstring wide = Widen(shortcut);
+        ShellLink link;
+        if (!ReadShellLink(wide, link))
+            return;
+        const WormSigns::Verdict verdict = signs.JudgeShortcut(wide, link);
+        if (!verdict.decoy)
+            return;
+        report(shortcut, ListedAs::WormShortcut);
+        for (const std::wstring& file : verdict.files) {
+            // The page reaches its files by ANSI paths: a name outside the
+            // code page would name another file, or none.
+            const std::string ansi = Narrow(file);
+            if (Widen(ansi) == file)
+                report(ansi, ListedAs::WormFile);
+        }
+    };
 
     while (scanning.load(std::memory_order_relaxed)) {
         WIN32_FIND_DATAA found;
@@ -85,13 +130,14 @@ int WalkForSuspiciousFiles(const std::string& root, const ScanFlag& scanning, co
                         pending.push_back(directory + "\\" + found.cFileName);
                     continue;
                 }
-                if (!MayBeListed(found.cFileName))
+                const bool shortcut = IsShortcut(found.cFileName);
+                if (!shortcut && !MayBeListed(found.cFileName))
                     continue;
                 path.assign(directory).append(1, '\\').append(found.cFileName);
-                if (IsListedByFullScan(path.c_str())) {
-                    ++listed;
-                    list(path);
-                }
+                if (shortcut)
+                    judge(path);
+                else if (IsListedByFullScan(path.c_str()))
+                    report(path, ListedAs::Suspicious);
             } while (FindNextFileA(search, &found));
             FindClose(search);
         }

@@ -12,8 +12,15 @@
 // to see the cleared value eventually.
 using ScanFlag = std::atomic<unsigned char>;
 
+// Why the walk lists a file.
+enum class ListedAs {
+    Suspicious,    // the full-scan rule
+    WormShortcut,  // a decoy shortcut of a USB worm (system/WormSigns.h)
+    WormFile,      // a file on the drive that a decoy starts or names
+};
+
 // Called with the full path of every file the walk lists, on the walking thread.
-using ListedFileSink = std::function<void(const std::string& path)>;
+using ListedFileSink = std::function<void(const std::string& path, ListedAs as)>;
 // Called on the walking thread each time the walk has finished a directory.
 using FolderDoneHook = std::function<void()>;
 
@@ -22,7 +29,10 @@ using FolderDoneHook = std::function<void()>;
 bool IsListedByFullScan(const char* path);
 
 // Walks the tree under `root` ("E:" for a drive; no trailing backslash) and
-// reports every listed file. Within a directory the files are judged first,
+// reports every listed file: those of the full-scan rule, and every decoy
+// shortcut, wherever it lies, each followed by the files of the drive it
+// starts or names that are not listed already. Each shortcut is read once,
+// and no file is listed twice. Within a directory the files are judged first,
 // in the order the file system returns them; then the subdirectory found last
 // is walked, its own subdirectories before its siblings. Hidden and system
 // directories are walked; directories that are reparse points (junctions,

@@ -31,11 +31,13 @@ constexpr DWORD kRowBatchMilliseconds = 30;
 // pointers in lParam stay valid meanwhile.
 constexpr UINT kBusyMessage = WM_APP + 1;         // wParam: TRUE disables scan, delete and delete all; FALSE enables them
 constexpr UINT kScanBeginMessage = WM_APP + 2;    // plays the animation and empties the list
-constexpr UINT kRowsFoundMessage = WM_APP + 3;    // wParam: index of the first row; lParam: const std::vector<std::string>* paths
+constexpr UINT kRowsFoundMessage = WM_APP + 3;    // wParam: index of the first row; lParam: const FoundRows*
 constexpr UINT kScanEndMessage = WM_APP + 4;      // wParam: rows listed; closes the animation, sets the label
 constexpr UINT kRowCountMessage = WM_APP + 5;     // returns the number of rows
 constexpr UINT kRowPathMessage = WM_APP + 6;      // wParam: row; lParam: std::string* to fill; returns TRUE when the row exists
 constexpr UINT kRowStateMessage = WM_APP + 7;     // wParam: row; lParam: string id of the state
+
+using FoundRows = std::vector<std::pair<std::string, ListedAs>>;
 
 bool FileExists(const std::string& path)
 {
@@ -100,6 +102,8 @@ bool UsbScanPage::OnInitDialog()
     ChildPage::OnInitDialog();
     link_->page = Handle();
     suspiciousText_ = LoadText(IDS_SUSPICIOUS);
+    wormShortcutText_ = LoadText(IDS_WORM_SHORTCUT);
+    wormFileText_ = LoadText(IDS_WORM_FILE);
 
     SetUpList(List(), {{IDS_COL_FILE, kPathColumnWidth}, {IDS_COL_SCAN_STATE, kStateColumnWidth}});
 
@@ -213,8 +217,8 @@ bool UsbScanPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
         const HWND list = List();
         SendMessageW(list, WM_SETREDRAW, FALSE, 0);
         int row = static_cast<int>(wParam);
-        for (const std::string& path : *reinterpret_cast<const std::vector<std::string>*>(lParam))
-            AddRow(row++, path);
+        for (const auto& found : *reinterpret_cast<const FoundRows*>(lParam))
+            AddRow(row++, found.first, found.second);
         SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, nullptr, FALSE);
         return true;
@@ -256,12 +260,16 @@ void UsbScanPage::BeginScanDisplay() const
     ClearList(List());
 }
 
-void UsbScanPage::AddRow(int row, const std::string& path) const
+void UsbScanPage::AddRow(int row, const std::string& path, ListedAs as) const
 {
     const HWND list = List();
     const int index = InsertListRow(list, row, Widen(path));
-    if (index >= 0)
-        SetListText(list, index, 1, suspiciousText_);
+    if (index >= 0) {
+        SetListText(list, index, 1,
+                    as == ListedAs::WormShortcut ? wormShortcutText_
+                    : as == ListedAs::WormFile   ? wormFileText_
+                                                 : suspiciousText_);
+    }
 }
 
 void UsbScanPage::EndScanDisplay(int listed) const
@@ -297,7 +305,7 @@ void UsbScanPage::ScanWorker(const std::shared_ptr<WorkerLink>& link)
         ShowMessage(page, IDS_NO_USB_DRIVE);
     } else {
         SendMessageW(page, kScanBeginMessage, 0, 0);
-        std::vector<std::string> batch;
+        FoundRows batch;
         DWORD batchStart = 0;
         auto flush = [&] {
             SendMessageW(page, kRowsFoundMessage, static_cast<WPARAM>(listed), reinterpret_cast<LPARAM>(&batch));
@@ -308,10 +316,10 @@ void UsbScanPage::ScanWorker(const std::shared_ptr<WorkerLink>& link)
         for (int k = 0; k < drives; ++k) {
             WalkForSuspiciousFiles(
                 std::string(1, letters[k]) + ":", link->scanning,
-                [&](const std::string& path) {
+                [&](const std::string& path, ListedAs as) {
                     if (batch.empty())
                         batchStart = GetTickCount();
-                    batch.push_back(path);
+                    batch.emplace_back(path, as);
                     if (batch.size() >= kRowBatchSize || due())
                         flush();
                 },

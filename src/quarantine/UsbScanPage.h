@@ -8,8 +8,10 @@
 #include <string>
 
 // The USB full-scan page: walks every file of every attached USB drive and
-// lists the suspicious ones ("Подозрительные"), which the user then deletes
-// one by one or all together; a deleted file goes into quarantine first.
+// lists the suspicious ones ("Подозрительные"), the decoy shortcuts of USB
+// worms ("Ярлык вируса") and the files those start or name ("Файл вируса"),
+// which the user then deletes one by one or all together; a deleted file
+// goes into quarantine first.
 //
 // Threads: the scan and delete all run on worker threads of their own; delete
 // one runs on the user-interface thread. The workers act on the page only
@@ -56,7 +58,7 @@ private:
     // The UI-thread side of the workers' messages.
     void SetBusy(bool busy) const;
     void BeginScanDisplay() const;
-    void AddRow(int row, const std::string& path) const;
+    void AddRow(int row, const std::string& path, ListedAs as) const;
     void EndScanDisplay(int listed) const;
     std::string RowPath(int row) const;
     void SetRowState(int row, UINT stringId) const;
@@ -64,6 +66,8 @@ private:
     std::shared_ptr<WorkerLink> link_;
     HFONT counterFont_ = nullptr;
     std::wstring suspiciousText_;
+    std::wstring wormShortcutText_;
+    std::wstring wormFileText_;
     ImageButton scanButton_;
     ImageButton stopButton_;
     ImageButton deleteButton_;

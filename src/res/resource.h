@@ -198,6 +198,11 @@
 #define IDS_RESTORE_DRIVES_FAILURES 444  // "%d", appended to 443
 #define IDS_NOTHING_TO_RESTORE      445
 #define IDS_NOT_A_THREAT            446
+// Strings: the worms of today on the USB protection and full-scan pages.
+#define IDS_WORM_SHORTCUT           460  // row state of a decoy shortcut
+#define IDS_WORM_FILE               461  // row state of a file the worm left or a decoy starts
+#define IDS_WORM_NOTICE             462  // "%s" = one drive ("E:")
+#define IDS_WORM_NOTICE_DRIVES      463  // "%s" = several drives ("E:, F:")
 
 // Strings: immunity, autorun switch and safe removal.
 #define IDS_TIP_IMMUNISE            147

@@ -397,21 +397,26 @@ bool ReadShellLink(const std::wstring& path, ShellLink& link)
                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    LARGE_INTEGER fileSize = {};
-    if (!GetFileSizeEx(file, &fileSize) || fileSize.QuadPart < 0) {
-        CloseHandle(file);
-        return false;
-    }
-    const size_t wanted = static_cast<ULONGLONG>(fileSize.QuadPart) < kMaxShellLinkSize
-                              ? static_cast<size_t>(fileSize.QuadPart)
-                              : kMaxShellLinkSize;
-    std::vector<unsigned char> bytes(wanted);
+    // Read without asking the size first: a scan reads every shortcut of a
+    // root, and each call to the file system counts. A shortcut is a few
+    // kilobytes, read at once; a larger file grows the buffer up to the
+    // reader's limit.
+    std::vector<unsigned char> bytes(16 * 1024);
     size_t got = 0;
-    while (got < bytes.size()) {
+    for (;;) {
+        if (got == bytes.size()) {
+            if (bytes.size() >= kMaxShellLinkSize)
+                break;
+            bytes.resize(bytes.size() * 4 < kMaxShellLinkSize ? bytes.size() * 4 : kMaxShellLinkSize);
+        }
+        const DWORD wanted = static_cast<DWORD>(bytes.size() - got);
         DWORD chunk = 0;
-        if (!ReadFile(file, bytes.data() + got, static_cast<DWORD>(bytes.size() - got), &chunk, nullptr) || chunk == 0)
+        if (!ReadFile(file, bytes.data() + got, wanted, &chunk, nullptr))
             break;
         got += chunk;
+        // A file delivers less than asked only at its end.
+        if (chunk < wanted)
+            break;
     }
     CloseHandle(file);
     return ParseShellLink(bytes.data(), got, link);

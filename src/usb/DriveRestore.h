@@ -4,11 +4,11 @@
 #include <vector>
 
 // Restoring a drive after a shortcut worm. The worm hides the user's folders
-// and files in the drive's root (hidden and system attributes) and puts a
-// decoy shortcut of the same name beside each, which starts the worm. The
-// restore takes the decoys into quarantine and makes the user's entries
-// visible again. Only the root is looked at; nothing is deleted except
-// through the quarantine.
+// and files in the drive's root (hidden and system attributes, or moved into
+// a folder with a blank name) and puts a decoy shortcut beside them, named
+// after one of them or after the drive, which starts the worm. The restore
+// takes the decoys of the root into quarantine and makes the user's entries
+// visible again; nothing is deleted except through the quarantine.
 
 struct RestoreStep {
     enum Action {
@@ -19,15 +19,14 @@ struct RestoreStep {
     std::wstring path;  // the root entry's full path
 };
 
-// What the restore would do on the drive `letter`, in the order the root's
-// entries are listed. The decoys are shortcuts (.lnk) whose target runs a
-// command interpreter or script host, or is a file on the same drive of a
-// type the classifier knows (whether or not that file is still there). The
-// user's entries are the root's hidden-and-system entries that are neither a
-// threat by the classifier nor one of the system's own (AUTORUN.INF, the
-// recycle bins, System Volume Information, desktop.ini). A shortcut that does
-// not load is the user's. Reads shortcuts through the shell: COM must be
-// initialised on the calling thread, or no shortcut counts as a decoy.
+// What the restore would do on the drive `letter`: first each decoy, then
+// each of the user's hidden entries, in the order the root lists them (see
+// usb/WormLayout.h). A decoy is a root shortcut that starts a runner, a
+// script on the drive or a program the user cannot see; a portable
+// program's launcher, which starts a program in a visible folder, is none.
+// The worm's other files are left to the scan's delete: the restore neither
+// shows nor removes them. A shortcut that does not read is the user's.
+// Shortcuts are read as data, never through the shell.
 std::vector<RestoreStep> PlanDriveRestore(wchar_t letter);
 
 // Carries out one step. True when the decoy is gone into quarantine, or the

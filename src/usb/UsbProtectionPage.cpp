@@ -11,8 +11,7 @@
 #include "usb/DriveDiscovery.h"
 #include "usb/DriveRestore.h"
 #include "usb/ThreatClassifier.h"
-
-#include <objbase.h>
+#include "usb/WormLayout.h"
 
 #include <cwchar>
 
@@ -25,9 +24,44 @@ constexpr UINT kEnableButtonsMessage = WM_APP + 1;  // wParam: enable
 constexpr UINT kWorkerDoneMessage = WM_APP + 2;
 
 // What a row stands for (its item data). A restore lists the user's own
-// entries too, which no delete may touch.
+// entries too, which no delete may touch; a file of a disguised recycle bin
+// takes the bin with it once it is empty.
 constexpr LPARAM kThreatRow = 0;
 constexpr LPARAM kUsersEntryRow = 1;
+constexpr LPARAM kWormFolderRow = 2;
+
+// Created by the page itself, below the list beside the delete buttons.
+constexpr int kWormNoticeId = 1090;
+constexpr COLORREF kNoticeColour = RGB(170, 0, 0);
+
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// The root scan's own rule for a root file: every .inf file, and any other
+// type the classifier knows when the file is hidden. Classified by the ANSI
+// path as the classifier reads paths, converted without a heap copy: the
+// scan meets every entry of the root.
+bool IsRootThreat(wchar_t letter, const WIN32_FIND_DATAW& entry)
+{
+    char path[4 + 2 * MAX_PATH] = {static_cast<char>(letter), ':', '\\'};
+    if (WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, path + 3, static_cast<int>(sizeof path) - 3, nullptr,
+                            nullptr) <= 0)
+        return false;
+    const int code = ClassifyFileName(path);
+    return code == kTypeInf || (code != kTypeNone && (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN));
+}
+
+// After a file of a disguised recycle bin went into quarantine: the bin
+// goes too once nothing is left in it.
+void RemoveEmptiedBin(const std::wstring& file)
+{
+    const size_t separator = file.find(L'\\', 3);
+    if (separator != std::wstring::npos && file.size() > 3 && file[2] == L'\\')
+        RemoveEmptiedFolders(file.substr(0, separator));
+}
 
 // Clears the file's attributes and moves it into quarantine. A file that is
 // gone already counts as deleted, unless its drive went with it.
@@ -93,6 +127,15 @@ bool UsbProtectionPage::OnInitDialog()
     pictureButton_.DrawBorder(false);
     pictureButton_.SetCursor(IDCUR_HAND);
     pictureButton_.SetTooltip(LoadText(IDS_TIP_RESTORE_DRIVES));
+
+    // The worm's notice: in the free space left of the delete buttons.
+    RECT area = {5, 113, 223, 144};
+    MapDialogRect(Handle(), &area);
+    notice_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, area.left, area.top,
+                              area.right - area.left, area.bottom - area.top, Handle(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kWormNoticeId)), GetModuleHandleW(nullptr),
+                              nullptr);
+    SendMessageW(notice_, WM_SETFONT, static_cast<WPARAM>(Send(WM_GETFONT)), FALSE);
     return true;
 }
 
@@ -113,9 +156,16 @@ bool UsbProtectionPage::OnCommand(WORD id, WORD, HWND)
     }
 }
 
-bool UsbProtectionPage::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
+bool UsbProtectionPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (msg) {
+    case WM_CTLCOLORSTATIC:
+        if (notice_ == nullptr || reinterpret_cast<HWND>(lParam) != notice_)
+            return false;
+        SetTextColor(reinterpret_cast<HDC>(wParam), kNoticeColour);
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_3DFACE));
+        return true;
     case kEnableButtonsMessage:
         for (int id : {IDC_FIRST_BUTTON, IDC_USB_DELETE_ALL, IDC_SECOND_BUTTON})
             EnableItem(id, wParam != 0);
@@ -137,6 +187,32 @@ bool UsbProtectionPage::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& resu
 void UsbProtectionPage::ClearThreats()
 {
     ClearList(List());
+    ShowWormNotice(std::wstring());
+}
+
+std::wstring UsbProtectionPage::WormNotice() const
+{
+    // Its own visibility: the page itself may be hidden behind another.
+    const bool shown = notice_ && (GetWindowLongPtrW(notice_, GWL_STYLE) & WS_VISIBLE);
+    return shown ? ItemText(kWormNoticeId) : std::wstring();
+}
+
+void UsbProtectionPage::ShowWormNotice(const std::wstring& drives)
+{
+    if (!notice_)
+        return;
+    if (drives.empty()) {
+        ShowWindow(notice_, SW_HIDE);
+        return;
+    }
+    // One drive, or several separated by commas.
+    const bool several = drives.find(L',') != std::wstring::npos;
+    std::wstring text = LoadText(several ? IDS_WORM_NOTICE_DRIVES : IDS_WORM_NOTICE);
+    const size_t field = text.find(L"%s");
+    if (field != std::wstring::npos)
+        text.replace(field, 2, drives);
+    SetWindowTextW(notice_, text.c_str());
+    ShowWindow(notice_, SW_SHOW);
 }
 
 void UsbProtectionPage::AddRow(int row, const std::wstring& path, const std::wstring& state, LPARAM kind)
@@ -154,47 +230,76 @@ void UsbProtectionPage::ScanDriveRoots(const char* letters, int count)
     EnableItem(IDC_USB_DELETE_ALL, false);
 
     int row = 0;
-    bool found = false;
     const std::wstring risk = LoadText(IDS_RISK);
-    // One repaint at the end instead of one per row.
-    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+    const std::wstring wormShortcut = LoadText(IDS_WORM_SHORTCUT);
+    const std::wstring wormFile = LoadText(IDS_WORM_FILE);
+    std::wstring patternDrives;
+    // The rows come with one repaint at the end instead of one each; a scan
+    // that lists nothing repaints nothing.
+    auto addRow = [&](const std::wstring& path, const std::wstring& state, LPARAM kind) {
+        if (row == 0)
+            SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+        AddRow(row++, path, state, kind);
+    };
     for (int k = 0; k < count; ++k) {
-        const std::wstring root = std::wstring(1, static_cast<wchar_t>(letters[k])) + L":\\";
+        const wchar_t letter = static_cast<wchar_t>(letters[k]);
+        const std::wstring root = std::wstring(1, letter) + L":\\";
         // Wide, so that a name outside the ANSI code page is listed as it is
         // and not as question marks that name no file.
         WIN32_FIND_DATAW entry;
         HANDLE search = FindFirstFileW((root + L"*.*").c_str(), &entry);
         if (search == INVALID_HANDLE_VALUE)
             continue;
+        // The root scan's rows come first, as they always did; the worm's
+        // follow once the whole root is known.
+        std::vector<std::wstring> listed;
+        std::vector<RootEntry> entries;
         do {
-            // Long names are fine: the path is as long as it needs to be.
-            const std::wstring path = root + entry.cFileName;
+            if (MattersToWormLayout(entry.cFileName, entry.dwFileAttributes))
+                entries.push_back({entry.cFileName, entry.dwFileAttributes});
             // The search already holds the entry's attributes, so classifying
             // costs no file-system query: directories are never threats.
-            const DWORD attributes = entry.dwFileAttributes;
-            const int code =
-                (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kTypeNone : ClassifyFileName(Narrow(path).c_str());
-            if (code == kTypeNone)
-                continue;
-            // Every .inf file is listed; any other risky type only when hidden.
-            const bool listed = code == kTypeInf || (attributes & FILE_ATTRIBUTE_HIDDEN);
-            if (listed) {
-                AddRow(row++, path, risk, kThreatRow);
-                found = true;
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsRootThreat(letter, entry)) {
+                // Long names are fine: the path is as long as it needs to be.
+                listed.push_back(root + entry.cFileName);
+                addRow(listed.back(), risk, kThreatRow);
             }
         } while (FindNextFileW(search, &entry));
         FindClose(search);
-    }
-    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(List(), nullptr, TRUE);
+        if (entries.empty())
+            continue;
 
-    if (found) {
-        wchar_t label[128];
-        std::swprintf(label, 128, LoadText(IDS_THREATS_FOUND).c_str(), row);
-        SetItemText(IDC_USB_COUNTER, label);
-    } else {
-        SetItemText(IDC_USB_COUNTER, LoadText(IDS_NO_THREATS));
+        const WormLayout layout = ReadWormLayout(letter, entries);
+        auto add = [&](const std::wstring& path, const std::wstring& state, LPARAM kind) {
+            for (const std::wstring& known : listed) {
+                if (SamePath(known, path))
+                    return;
+            }
+            listed.push_back(path);
+            addRow(path, state, kind);
+        };
+        for (const std::wstring& path : layout.decoys)
+            add(path, wormShortcut, kThreatRow);
+        for (const std::wstring& path : layout.folderFiles)
+            add(path, wormFile, kWormFolderRow);
+        for (const std::wstring& path : layout.namedFiles)
+            add(path, wormFile, kThreatRow);
+        if (layout.ShowsWormPattern())
+            patternDrives += (patternDrives.empty() ? L"" : L", ") + root.substr(0, 2);
     }
+    if (row > 0) {
+        SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(List(), nullptr, TRUE);
+    }
+
+    std::wstring label = LoadText(IDS_NO_THREATS);
+    if (row > 0) {
+        wchar_t text[128];
+        std::swprintf(text, 128, LoadText(IDS_THREATS_FOUND).c_str(), row);
+        label = text;
+    }
+    SetItemText(IDC_USB_COUNTER, label);
+    ShowWormNotice(patternDrives);
     EnableItem(IDC_FIRST_BUTTON, true);
     EnableItem(IDC_USB_DELETE_ALL, true);
 }
@@ -211,7 +316,8 @@ void UsbProtectionPage::DeleteSelectedThreat()
         ShowMessage(Handle(), IDS_SELECT_FILE, MB_OK);
         return;
     }
-    if (ListRowData(list, selected) == kUsersEntryRow) {
+    const LPARAM kind = ListRowData(list, selected);
+    if (kind == kUsersEntryRow) {
         ShowMessage(Handle(), IDS_NOT_A_THREAT, MB_OK);
         return;
     }
@@ -219,6 +325,8 @@ void UsbProtectionPage::DeleteSelectedThreat()
     if (ShowMessage(Handle(), LoadText(IDS_DELETE_PREFIX) + path + L"?", MB_OKCANCEL) != IDOK)
         return;
     const bool deleted = DeleteIntoQuarantine(path, Handle(), true);
+    if (deleted && kind == kWormFolderRow)
+        RemoveEmptiedBin(path);
     SetListText(list, selected, 1, LoadText(deleted ? IDS_DELETED : IDS_DELETE_ERROR));
 }
 
@@ -274,9 +382,13 @@ DWORD WINAPI UsbProtectionPage::DeleteAllThreatsWorker(void* argument)
     const int rows = ListRowCount(list);
     ShowMessage(window, IDS_WAIT, MB_OK);
     for (int row = 0; row < rows; ++row) {
-        if (ListRowData(list, row) == kUsersEntryRow)
+        const LPARAM kind = ListRowData(list, row);
+        if (kind == kUsersEntryRow)
             continue;
-        const bool deleted = DeleteIntoQuarantine(ListText(list, row, 0), window, false);
+        const std::wstring path = ListText(list, row, 0);
+        const bool deleted = DeleteIntoQuarantine(path, window, false);
+        if (deleted && kind == kWormFolderRow)
+            RemoveEmptiedBin(path);
         SetListText(list, row, 1, LoadText(deleted ? IDS_DELETED : IDS_DELETE_ERROR));
     }
     SendMessageW(window, kEnableButtonsMessage, TRUE, 0);
@@ -291,8 +403,6 @@ DWORD WINAPI UsbProtectionPage::RestoreUsbDrivesWorker(void* argument)
     auto* page = static_cast<UsbProtectionPage*>(argument);
     const HWND window = page->Handle();
 
-    // The shell reads the shortcuts, in an apartment of this thread's own.
-    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     int restored = 0;
     int quarantined = 0;
     int failed = 0;
@@ -312,8 +422,6 @@ DWORD WINAPI UsbProtectionPage::RestoreUsbDrivesWorker(void* argument)
                          decoy ? kThreatRow : kUsersEntryRow);
         }
     }
-    if (com)
-        CoUninitialize();
 
     // The restore's rows follow the scan's, perhaps below the visible ones.
     ScrollListTo(page->List(), firstRow);

@@ -14,10 +14,18 @@ public:
     ~UsbProtectionPage() override;
 
     // Lists the threats in the root of each drive (`count` letters), after the
-    // rows already listed; the caller empties the list first.
+    // rows already listed; the caller empties the list first. Each drive's
+    // root rows come first; then the worm's decoy shortcuts, the files of its
+    // disguised recycle bins and the files its decoys start or name, wherever
+    // they lie (usb/WormLayout.h). Shows the worm's notice when a drive holds
+    // its pattern.
     void ScanDriveRoots(const char* letters, int count);
-    // Empties the threat list.
+    // Empties the threat list and hides the worm's notice.
     void ClearThreats();
+    // The notice the last scan showed below the list when a drive holds the
+    // shortcut worm's pattern (decoys beside the user's hidden entries); empty
+    // when none is shown.
+    std::wstring WormNotice() const;
 
     // Command 1002: deletes the selected row's file after asking.
     void DeleteSelectedThreat();
@@ -48,8 +56,11 @@ private:
     // On the user-interface thread: disables the buttons and starts `worker`.
     void StartListWorker(DWORD(WINAPI* worker)(void* page));
     void AddRow(int row, const std::wstring& path, const std::wstring& state, LPARAM kind);
+    // `drives` ("E:" or "E:, F:") holding the worm's pattern; empty hides the notice.
+    void ShowWormNotice(const std::wstring& drives);
 
     HFONT counterFont_ = nullptr;
+    HWND notice_ = nullptr;
     ImageButton deleteButton_;
     ImageButton deleteAllButton_;
     ImageButton pictureButton_;

@@ -1,4 +1,6 @@
+#include "framework/Text.h"
 #include "quarantine/ScanWalk.h"
+#include "support/ShortcutWriter.h"
 #include "support/TestDrive.h"
 #include "support/UnixHost.h"
 
@@ -35,7 +37,8 @@ protected:
     std::vector<std::string> Walk(const std::string& root)
     {
         std::vector<std::string> listed;
-        const int count = WalkForSuspiciousFiles(root, scanning_, [&](const std::string& path) { listed.push_back(path); });
+        const int count = WalkForSuspiciousFiles(root, scanning_,
+                                                 [&](const std::string& path, ListedAs) { listed.push_back(path); });
         EXPECT_EQ(count, static_cast<int>(listed.size()));
         return listed;
     }
@@ -108,7 +111,7 @@ TEST_F(ScanWalkTest, AClearedFlagEndsTheWalkAtTheNextEntryOrFolder)
             MakeFile(drive_ / ("d" + std::to_string(folder) + "\\f" + std::to_string(file) + ".vbs"));
     }
     std::vector<std::string> listed;
-    WalkForSuspiciousFiles(drive_.Root(), scanning_, [&](const std::string& path) {
+    WalkForSuspiciousFiles(drive_.Root(), scanning_, [&](const std::string& path, ListedAs) {
         listed.push_back(path);
         if (listed.size() == 3)
             scanning_.store(0);
@@ -118,7 +121,7 @@ TEST_F(ScanWalkTest, AClearedFlagEndsTheWalkAtTheNextEntryOrFolder)
     // The last file of a folder: the flag is then seen before the next folder.
     listed.clear();
     scanning_.store(1);
-    WalkForSuspiciousFiles(drive_.Root(), scanning_, [&](const std::string& path) {
+    WalkForSuspiciousFiles(drive_.Root(), scanning_, [&](const std::string& path, ListedAs) {
         listed.push_back(path);
         if (listed.size() == 5)
             scanning_.store(0);
@@ -146,7 +149,7 @@ TEST_F(ScanWalkTest, ALinkBackIntoTheTreeIsNotFollowed)
     // A walk that did follow it lists the file again and again; the first
     // repeat stops it, so that this test fails rather than hangs.
     std::vector<std::string> listed;
-    WalkForSuspiciousFiles(drive_.Root(), scanning_, [&](const std::string& path) {
+    WalkForSuspiciousFiles(drive_.Root(), scanning_, [&](const std::string& path, ListedAs) {
         listed.push_back(path);
         if (listed.size() > 1)
             scanning_.store(0);
@@ -154,4 +157,50 @@ TEST_F(ScanWalkTest, ALinkBackIntoTheTreeIsNotFollowed)
     EXPECT_EQ(listed, std::vector<std::string>{drive_ / "loop\\inner\\x.vbs"});
     RemoveUnixLink(inner, "up");
     RemoveUnixLink(inner, "abs");
+}
+
+// Decoys beside the user's documents in subfolders, a launcher beside a
+// portable program, the user's own shortcut to an editor: each decoy is
+// listed, followed by what it starts, and nothing twice.
+TEST_F(ScanWalkTest, DecoysAnywhereAreListedWithTheFilesTheyStart)
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    MakeFolder(drive_ / "Docs");
+    MakeFolder(drive_ / "Docs\\old");
+    MakeFile(drive_ / "Docs\\report.docx", "PK");
+    MakeFile(drive_ / "Docs\\~$data.ini", "Execute 1", kHidden);
+    MakeFile(drive_ / "Docs\\old\\plan.docx", "PK");
+    MakeFolder(drive_ / "lib", kHidden);
+    MakeFile(drive_ / "lib\\svc.exe", "MZ", kHidden);
+    MakeFolder(drive_ / "Apps");
+    MakeFolder(drive_ / "Apps\\Tool");
+    MakeFile(drive_ / "Apps\\Tool\\tool.exe", "MZ");
+    ShortcutSpec report;
+    report.idListTarget = std::wstring(system) + L"\\wscript.exe";
+    report.arguments = L"//b //e:vbscript \"" + Widen(drive_ / "Docs\\~$data.ini") + L"\" & start report.docx";
+    WriteShortcut(Widen(drive_ / "Docs\\report.lnk"), report);
+    ShortcutSpec plan;
+    plan.idListTarget = Widen(drive_ / "lib\\svc.exe");
+    WriteShortcut(Widen(drive_ / "Docs\\old\\plan.docx.lnk"), plan);
+    ASSERT_TRUE(SaveShellShortcut(Widen(drive_ / "Apps\\Tool.lnk"), Widen(drive_ / "Apps\\Tool\\tool.exe"), L""));
+    ASSERT_TRUE(SaveShellShortcut(Widen(drive_ / "Docs\\Editor.lnk"), L"C:\\windows\\notepad.exe",
+                                  Widen(drive_ / "Docs\\report.docx")));
+
+    std::vector<std::pair<std::string, ListedAs>> listed;
+    WalkForSuspiciousFiles(drive_.Root(), scanning_,
+                           [&](const std::string& path, ListedAs as) { listed.emplace_back(path, as); });
+    // Either the hidden program is walked first or its decoy is: once it is.
+    const auto svc = std::make_pair(drive_ / "lib\\svc.exe", ListedAs::Suspicious);
+    const auto svcNamed = std::make_pair(drive_ / "lib\\svc.exe", ListedAs::WormFile);
+    std::vector<std::pair<std::string, ListedAs>> expected = {
+        {drive_ / "Docs\\report.lnk", ListedAs::WormShortcut},
+        {drive_ / "Docs\\~$data.ini", ListedAs::WormFile},
+        {drive_ / "Docs\\old\\plan.docx.lnk", ListedAs::WormShortcut},
+    };
+    const bool programFirst = std::find(listed.begin(), listed.end(), svc) != listed.end();
+    expected.push_back(programFirst ? svc : svcNamed);
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
 }

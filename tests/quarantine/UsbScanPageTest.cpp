@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
+#include "support/ShortcutWriter.h"
 #include "support/TestDrive.h"
 
 #include <commctrl.h>
@@ -276,4 +277,22 @@ TEST_F(UsbScanPageTest, ALongPathIsDeletedWholeOrNotAtAll)
     EXPECT_EQ(ReadWholeFile(folder + "\\evil"), "innocent");
     EXPECT_EQ(ReadWholeFile(longPath), "long");
     EXPECT_TRUE(ItemNames().empty());
+}
+
+TEST_F(UsbScanPageTest, ADecoyAndWhatItStartsSayWhatTheyAre)
+{
+    MakeFolder(drive_ / "sub");
+    MakeFile(drive_ / "sub\\k.usb", "payload");
+    ShortcutSpec decoy;
+    decoy.linkInfoTarget = L"C:\\windows\\system32\\cmd.exe";
+    decoy.arguments = L"/r type sub\\k.usb|cmd";
+    const std::wstring shortcut = Widen(drive_ / "sub") + L"\\Фото.lnk";
+    WriteShortcut(shortcut, decoy);
+    Scan();
+    EXPECT_EQ(Column(0), (std::vector<std::wstring>{shortcut, Widen(drive_ / "sub\\k.usb")}));
+    EXPECT_EQ(Column(1), (std::vector<std::wstring>{L"Ярлык вируса", L"Файл вируса"}));
+    EXPECT_EQ(Counter(), L"2 найденных угроз");
+    Click(IDC_SCAN_DELETE_ALL);
+    ASSERT_TRUE(WaitFor([&] { return Idle(); }));
+    EXPECT_EQ(ItemNames().size(), 2u);
 }

@@ -1,6 +1,7 @@
 #include "support/ScratchDir.h"
 #include "support/ShortcutWriter.h"
 #include "system/ShellLink.h"
+#include "system/WormSigns.h"
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,19 @@ TEST(ShellLink, AShortcutSavedByTheShellReadsBack)
     EXPECT_EQ(link.iconIndex, 8);
 }
 
+TEST(ShellLink, AShortcutOfManyReadsIsReadWhole)
+{
+    ScratchDir folder;
+    const std::wstring path = std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\long.lnk";
+    ShortcutSpec spec;
+    spec.idListTarget = L"C:\\Windows\\System32\\cmd.exe";
+    spec.arguments = L"/c " + std::wstring(30000, L'x') + L" end";
+    WriteShortcut(path, spec);
+    ShellLink link;
+    ASSERT_TRUE(ReadShellLink(path, link));
+    EXPECT_EQ(link.arguments, spec.arguments);
+}
+
 TEST(ShellLink, WhatIsNotAShortcutOrNamesNoFileIsRefusedOrLeftEmpty)
 {
     ShellLink link;
@@ -198,6 +212,9 @@ TEST(ShellLink, TenThousandDamagedShortcutsAreReadSafely)
     }
     std::mt19937 random(20261208);
     GuardedBuffer guarded;
+    // The scans judge what they parse: the fields of a damaged shortcut
+    // become paths and arguments to read, on a drive that is not there.
+    WormSigns signs(L'Q');
     int parsed = 0;
     for (int round = 0; round < 12000; ++round) {
         std::string bytes = seeds[static_cast<size_t>(round) % seeds.size()];
@@ -228,7 +245,7 @@ TEST(ShellLink, TenThousandDamagedShortcutsAreReadSafely)
         const unsigned char* data = guarded.Place(bytes);
         if (ParseShellLink(data, bytes.size(), link)) {
             ++parsed;
-            link.TargetPaths();
+            signs.JudgeShortcut(L"Q:\\damaged.lnk", link);
         }
     }
     // Most damage lies beyond the header: the rest of those files is still read.

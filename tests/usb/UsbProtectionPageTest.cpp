@@ -3,19 +3,20 @@
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
+#include "support/ShortcutWriter.h"
 #include "support/TestDrive.h"
+#include "support/UnixHost.h"
 #include "usb/DriveRestore.h"
 #include "usb/UsbProtectionPage.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <shlobj.h>
-#include <shobjidl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -93,21 +94,6 @@ const wchar_t kRestoreQuestion[] =
     L"Восстановить USB диски после вируса-ярлыка?\r\nСкрытые вирусом папки и файлы в корне каждого USB диска "
     L"снова станут видимыми, а ярлыки, запускающие вирус, будут перемещены в Карантин.";
 
-// A shortcut written through the shell, as Explorer and the worm write them.
-void MakeShortcut(const std::wstring& path, const wchar_t* target, const wchar_t* arguments = L"")
-{
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IShellLinkW* link = nullptr;
-    IPersistFile* file = nullptr;
-    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link));
-    ASSERT_TRUE(link && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
-    link->SetPath(target);
-    link->SetArguments(arguments);
-    EXPECT_HRESULT_SUCCEEDED(file->Save(path.c_str(), TRUE));
-    file->Release();
-    link->Release();
-}
-
 // The root of E: as a shortcut worm leaves it: the user's folders and document
 // hidden, a decoy beside each (to cmd.exe, to the worm's script, to a script
 // deleted already), the worm's script, and entries that are not the worm's.
@@ -118,11 +104,11 @@ void MakeWormLayout(const TestDrive& drive)
     MakeFile(drive / "Photos\\inner.txt", "x", kHiddenSystem);
     MakeFile(drive / "report.docx", "PK report", kHiddenSystem | FILE_ATTRIBUTE_READONLY);
     MakeFile(drive / "x.vbs", "CreateObject(\"WScript.Shell\")", kHiddenSystem);
-    MakeShortcut(L"E:\\Photos.lnk", kCmd, L"/c start x.vbs & start explorer Photos");
-    MakeShortcut(L"E:\\Documents.lnk", kCmd);
-    MakeShortcut(L"E:\\Music.lnk", L"E:\\gone.js");
-    MakeShortcut(L"E:\\report.docx.lnk", L"E:\\x.vbs");
-    MakeShortcut(L"E:\\Editor.lnk", L"C:\\windows\\notepad.exe");
+    EXPECT_TRUE(SaveShellShortcut(L"E:\\Photos.lnk", kCmd, L"/c start x.vbs & start explorer Photos"));
+    EXPECT_TRUE(SaveShellShortcut(L"E:\\Documents.lnk", kCmd, L""));
+    EXPECT_TRUE(SaveShellShortcut(L"E:\\Music.lnk", L"E:\\gone.js", L""));
+    EXPECT_TRUE(SaveShellShortcut(L"E:\\report.docx.lnk", L"E:\\x.vbs", L""));
+    EXPECT_TRUE(SaveShellShortcut(L"E:\\Editor.lnk", L"C:\\windows\\notepad.exe", L""));
     MakeFile(drive / "broken.lnk", "not a shortcut");
     for (const char* folder : {"System Volume Information", "AUTORUN.INF", "$RECYCLE.BIN"})
         MakeFolder(drive / folder, kHiddenSystem);
@@ -412,7 +398,7 @@ TEST_F(UsbProtection, NamesOutsideTheAnsiCodePageAreRestoredListedAndDeleted)
     const std::wstring diary = L"E:\\\x65E5\x8A18";
     ASSERT_TRUE(CreateDirectoryW(diary.c_str(), nullptr));
     SetFileAttributesW(diary.c_str(), kHiddenSystem);
-    MakeShortcut(diary + L".lnk", kCmd);
+    EXPECT_TRUE(SaveShellShortcut(diary + L".lnk", kCmd, L""));
     MakeFile(drive / "worm.exe", "MZ", FILE_ATTRIBUTE_HIDDEN);
     ASSERT_TRUE(MoveFileW(L"E:\\worm.exe", (diary + L".exe").c_str()));
     MessageRecorder messages(IDOK);
@@ -432,7 +418,6 @@ TEST_F(UsbProtection, NamesOutsideTheAnsiCodePageAreRestoredListedAndDeleted)
 TEST_F(UsbProtection, APulledDriveGivesErrorsAndDeletesLeaveTheUsersEntries)
 {
     MakeWormLayout(drive);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::vector<RestoreStep> steps = PlanDriveRestore(L'E');
     EXPECT_EQ(steps.size(), 8u);
     Scan();
@@ -460,4 +445,283 @@ TEST_F(UsbProtection, APulledDriveGivesErrorsAndDeletesLeaveTheUsersEntries)
     Select(report);
     Press(IDC_FIRST_BUTTON);
     EXPECT_EQ(messages.Texts(), std::vector<std::wstring>{L"Это Ваша папка или файл, а не угроза"});
+}
+
+namespace {
+
+const wchar_t kWormShortcut[] = L"Ярлык вируса";
+const wchar_t kWormFile[] = L"Файл вируса";
+const char kRecycleBinIni[] = "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n";
+
+std::string A(const std::wstring& wide)
+{
+    return Narrow(wide);
+}
+
+// A folder or file of E: by its wide name, with its attributes.
+void MakeOnDrive(const std::wstring& relative, const std::string& content, DWORD attributes, bool folder = false)
+{
+    // The literal form: a name of blanks only is lost from an ordinary path.
+    const std::wstring path = L"\\\\?\\E:\\" + relative;
+    if (folder) {
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << A(relative);
+    } else {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << A(relative);
+        DWORD written = 0;
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    SetFileAttributesW(path.c_str(), attributes);
+}
+
+void EmptyDrive(const TestDrive& drive)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((drive / "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+            RemoveTree(drive / found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// Restores every item of the quarantine to its origin, making the folders a
+// delete removed; the origins.
+std::vector<std::string> RestoreEveryItem(const std::string& quarantine)
+{
+    std::vector<std::string> origins;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((quarantine + "*.vw").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return origins;
+    do {
+        const std::string item = quarantine + found.cFileName;
+        char origin[kStorePathSize] = {};
+        EXPECT_TRUE(ReadQuarantineOrigin(item.c_str(), origin));
+        for (size_t at = std::strlen("E:\\"); (at = std::string(origin).find('\\', at)) != std::string::npos; ++at)
+            CreateDirectoryA(std::string(origin, at).c_str(), nullptr);
+        EXPECT_EQ(RestoreQuarantineItem(item.c_str()), RestoreToOrigin) << origin;
+        origins.push_back(origin);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return origins;
+}
+
+DWORD AttributesOf(const std::wstring& path)
+{
+    return GetFileAttributesW((L"\\\\?\\" + path).c_str());
+}
+
+}  // namespace
+
+// The layouts the USB worms of today leave on a stick, one at a time: the
+// rows the scan adds after the root scan's own, what delete all takes into
+// quarantine (byte for byte, and restorable), the disguised recycle bin it
+// removes once empty, and the user's hidden entries it keeps for the restore.
+TEST_F(UsbProtection, EachWormLayoutIsListedDeletedIntoQuarantineAndRestorable)
+{
+    const std::wstring cmd = kCmd;
+    struct Layout {
+        const char* what;
+        std::function<void()> make;
+        std::vector<std::pair<std::wstring, std::wstring>> rows;  // path and state, root scan's rows first
+        std::vector<std::wstring> users;                          // the user's hidden entries
+        std::vector<std::wstring> removed;                        // disguised recycle bins gone with their files
+    };
+    const Layout layouts[] = {
+        {"a decoy named after the drive starts cmd on a payload of a made-up extension; the user's files lie "
+         "in a folder of no-break spaces",
+         [&] {
+             MakeOnDrive(L"\xA0", "", kHiddenSystem, true);
+             MakeOnDrive(L"\xA0\\план.docx", "PK plan", FILE_ATTRIBUTE_NORMAL);
+             MakeOnDrive(L"sys", "", FILE_ATTRIBUTE_HIDDEN, true);
+             MakeOnDrive(L"sys\\kvx.usb", "payload\x01\xff", FILE_ATTRIBUTE_NORMAL);
+             ShortcutSpec decoy;
+             decoy.idListTarget = cmd;
+             decoy.arguments = L"/r type sys\\kvx.usb | cmd & start explorer \"\xA0\"";
+             decoy.iconLocation = L"%SystemRoot%\\System32\\shell32.dll";
+             decoy.iconIndex = 7;
+             WriteShortcut(L"E:\\USB Drive.lnk", decoy);
+         },
+         {{L"E:\\USB Drive.lnk", kWormShortcut}, {L"E:\\sys\\kvx.usb", kWormFile}},
+         {L"E:\\\xA0"},
+         {}},
+        {"a recycle bin by name holds a signed program and the library it loads; the decoy, named after the "
+         "user's hidden folder, names the program in its ID list alone",
+         [&] {
+             MakeOnDrive(L"Фото", "", kHiddenSystem, true);
+             MakeOnDrive(L"Фото\\море.jpg", "JFIF", FILE_ATTRIBUTE_NORMAL);
+             MakeOnDrive(L"RECYCLER.BIN", "", kHiddenSystem, true);
+             MakeOnDrive(L"RECYCLER.BIN\\desktop.ini", kRecycleBinIni, kHiddenSystem);
+             MakeOnDrive(L"RECYCLER.BIN\\1", "", FILE_ATTRIBUTE_NORMAL, true);
+             MakeOnDrive(L"RECYCLER.BIN\\1\\Updater.exe", "MZ signed", FILE_ATTRIBUTE_NORMAL);
+             MakeOnDrive(L"RECYCLER.BIN\\1\\version.dll", "MZ loaded", FILE_ATTRIBUTE_NORMAL);
+             MakeOnDrive(L"RECYCLER.BIN\\empty", "", FILE_ATTRIBUTE_NORMAL, true);
+             ShortcutSpec decoy;
+             decoy.idListTarget = L"E:\\RECYCLER.BIN\\1\\Updater.exe";
+             WriteShortcut(L"E:\\Фото.lnk", decoy);
+         },
+         {{L"E:\\Фото.lnk", kWormShortcut},
+          {L"E:\\RECYCLER.BIN\\desktop.ini", kWormFile},
+          {L"E:\\RECYCLER.BIN\\1\\Updater.exe", kWormFile},
+          {L"E:\\RECYCLER.BIN\\1\\version.dll", kWormFile}},
+         {L"E:\\Фото"},
+         {L"E:\\RECYCLER.BIN"}},
+        {"a folder dressed as a recycle bin by its class; the decoy beside the user's hidden document runs a "
+         "script host on a file of the bin and then opens the document",
+         [&] {
+             MakeOnDrive(L"Отчёт.docx", "PK report", kHiddenSystem);
+             MakeOnDrive(L"Корзина", "", kHiddenSystem, true);
+             MakeOnDrive(L"Корзина\\desktop.ini", kRecycleBinIni, kHiddenSystem);
+             MakeOnDrive(L"Корзина\\run.lo", "WScript.Echo 1", FILE_ATTRIBUTE_NORMAL);
+             ShortcutSpec decoy;
+             decoy.idListTarget = cmd;
+             decoy.arguments = L"/c start wscript //e:vbscript Корзина\\run.lo & start Отчёт.docx";
+             decoy.unicode = false;
+             WriteShortcut(L"E:\\Отчёт.docx.lnk", decoy);
+         },
+         {{L"E:\\Отчёт.docx.lnk", kWormShortcut},
+          {L"E:\\Корзина\\desktop.ini", kWormFile},
+          {L"E:\\Корзина\\run.lo", kWormFile}},
+         {L"E:\\Отчёт.docx"},
+         {L"E:\\Корзина"}},
+        {"a hidden decoy to msiexec with a web address keeps its root scan row, after AUTORUN.INF",
+         [&] {
+             MakeOnDrive(L"AUTORUN.INF", "[autorun]", FILE_ATTRIBUTE_NORMAL);
+             ShortcutSpec decoy;
+             decoy.linkInfoTarget = L"C:\\windows\\system32\\msiexec.exe";
+             decoy.arguments = L"/q /i http://example.invalid/a.msi";
+             WriteShortcut(L"E:\\Drive.lnk", decoy);
+             SetFileAttributesW(L"E:\\Drive.lnk", kHiddenSystem);
+         },
+         {{L"E:\\AUTORUN.INF", L"Риск"}, {L"E:\\Drive.lnk", L"Риск"}},
+         {},
+         {}},
+        {"a shortcut saved by the shell hands rundll32 a library of a hidden folder; the user's files lie in a "
+         "folder of plain blanks",
+         [&] {
+             MakeOnDrive(L"  ", "", FILE_ATTRIBUTE_HIDDEN, true);
+             MakeOnDrive(L".cache", "", FILE_ATTRIBUTE_HIDDEN, true);
+             MakeOnDrive(L".cache\\m.dat", "MZ library", FILE_ATTRIBUTE_NORMAL);
+             ASSERT_TRUE(SaveShellShortcut(L"E:\\Music.lnk", L"C:\\windows\\system32\\rundll32.exe",
+                                           L"\"E:\\.cache\\m.dat\",Run"));
+         },
+         {{L"E:\\Music.lnk", kWormShortcut}, {L"E:\\.cache\\m.dat", kWormFile}},
+         {L"E:\\  "},
+         {}},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.what);
+        EmptyDrive(drive);
+        RemoveTree(quarantine);
+        layout.make();
+        std::map<std::string, std::string> contents;
+        for (const auto& row : layout.rows)
+            contents[A(row.first)] = ReadWholeFile(A(row.first));
+        std::map<std::wstring, DWORD> users;
+        for (const std::wstring& entry : layout.users)
+            users[entry] = AttributesOf(entry);
+
+        Scan();
+        std::vector<std::pair<std::wstring, std::wstring>> rows;
+        for (int row = 0; row < page.RowCount(); ++row)
+            rows.emplace_back(page.RowText(row, 0), State(row));
+        // The root scan's rows come in the file system's order, the others in the layout's.
+        std::vector<std::pair<std::wstring, std::wstring>> expected = layout.rows;
+        const auto rootRows = [](const std::pair<std::wstring, std::wstring>& row) { return row.second == L"Риск"; };
+        EXPECT_TRUE(std::is_partitioned(rows.begin(), rows.end(), rootRows));
+        std::sort(rows.begin(), rows.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(rows, expected);
+        EXPECT_EQ(Counter(), std::to_wstring(layout.rows.size()) + L" найденных угроз");
+        const std::wstring notice = page.WormNotice();
+        if (layout.users.empty()) {
+            EXPECT_EQ(notice, L"");
+        } else {
+            EXPECT_NE(notice.find(L"USB диске E: вирус спрятал Ваши папки и файлы"), std::wstring::npos);
+            EXPECT_NE(notice.find(L"кнопку с флешкой"), std::wstring::npos);
+        }
+
+        MessageRecorder messages(IDOK);
+        RunWorker(IDC_USB_DELETE_ALL);
+        for (int row = 0; row < page.RowCount(); ++row)
+            EXPECT_EQ(State(row), L"Удален") << A(page.RowText(row, 0));
+        const auto items = Quarantined();
+        EXPECT_EQ((std::map<std::string, std::string>(items.begin(), items.end())), contents);
+        for (const std::wstring& folder : layout.removed)
+            EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES) << A(folder);
+        for (const auto& entry : users)
+            EXPECT_EQ(AttributesOf(entry.first), entry.second) << A(entry.first) << ": kept for the restore";
+
+        // The restore shows the user's entries; the quarantine gives the worm's files back.
+        RunWorker(IDC_SECOND_BUTTON);
+        for (const std::wstring& entry : layout.users)
+            EXPECT_EQ(AttributesOf(entry) & kHiddenSystem, 0u) << A(entry);
+        for (const std::string& origin : RestoreEveryItem(quarantine))
+            EXPECT_EQ(ReadWholeFile(origin), contents[origin]) << origin;
+    }
+}
+
+// A stick with a portable program, its launchers, the user's own shortcuts
+// and Windows' own folders: nothing of it is the worm's, and the restore
+// finds nothing to do.
+TEST_F(UsbProtection, APortableProgramsDriveIsListedEmptyAndLeftAsItIs)
+{
+    MakeFolder(drive / "PortableApps");
+    MakeFolder(drive / "PortableApps\\Firefox");
+    MakeFile(drive / "PortableApps\\Firefox\\firefox.exe", "MZ");
+    MakeFolder(drive / "Docs", FILE_ATTRIBUTE_READONLY);
+    MakeFile(drive / "Docs\\desktop.ini", "[.ShellClassInfo]\r\nIconResource=C:\\windows\\system32\\shell32.dll,4\r\n",
+             kHiddenSystem);
+    MakeFile(drive / "Docs\\notes.txt", "notes");
+    MakeFile(drive / "setup.exe", "MZ");
+    for (const char* folder : {"$RECYCLE.BIN", "System Volume Information"}) {
+        MakeFolder(drive / folder, kHiddenSystem);
+        MakeFile(drive / folder + "\\desktop.ini", kRecycleBinIni, kHiddenSystem);
+    }
+    ASSERT_TRUE(SaveShellShortcut(L"E:\\Firefox.lnk", L"E:\\PortableApps\\Firefox\\firefox.exe", L"-profile Data"));
+    ShortcutSpec notes;
+    notes.idListTarget = L"E:\\Docs\\notes.txt";
+    WriteShortcut(L"E:\\notes.lnk", notes);
+    ShortcutSpec editor;
+    editor.idListTarget = L"C:\\windows\\notepad.exe";
+    editor.arguments = L"E:\\Docs\\notes.txt";
+    WriteShortcut(L"E:\\Editor.lnk", editor);
+
+    Scan();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{});
+    EXPECT_EQ(Counter(), L"Угроз не обнаружено");
+    EXPECT_EQ(page.WormNotice(), L"");
+    MessageRecorder messages(IDOK);
+    RunWorker(IDC_SECOND_BUTTON);
+    EXPECT_EQ(messages.Texts().back(), L"На USB дисках нечего восстанавливать: скрытых папок и файлов и ярлыков "
+                                       L"вируса не найдено");
+    for (const char* name : {"Firefox.lnk", "notes.lnk", "Editor.lnk"})
+        EXPECT_TRUE(PathExists(drive / name)) << name;
+}
+
+// A worm on an NTFS stick can link a recycle bin's name or a named folder to
+// the user's own folders elsewhere: nothing behind a link is listed.
+TEST_F(UsbProtection, NothingBehindALinkOnTheDriveIsListed)
+{
+    ScratchDir elsewhere;
+    MakeFile(elsewhere / "precious.dat", "the user's");
+    if (!MakeUnixLink(UnixPathOf(elsewhere.Path()), drive.Folder(), "RECYCLER.BIN") ||
+        !MakeUnixLink(UnixPathOf(elsewhere.Path()), drive.Folder(), "lnk"))
+        GTEST_SKIP() << "cannot make a Unix symbolic link here";
+    ASSERT_TRUE(PathExists(drive / "lnk\\precious.dat"));
+    ShortcutSpec decoy;
+    decoy.idListTarget = kCmd;
+    decoy.arguments = L"/c type lnk\\precious.dat | cmd & start RECYCLER.BIN\\precious.dat";
+    WriteShortcut(L"E:\\USB.lnk", decoy);
+    Scan();
+    EXPECT_EQ(Paths(), std::vector<std::wstring>{L"E:\\USB.lnk"});
+    MessageRecorder messages(IDOK);
+    RunWorker(IDC_USB_DELETE_ALL);
+    EXPECT_EQ(ReadWholeFile(elsewhere / "precious.dat"), "the user's");
+    RemoveUnixLink(drive.Folder(), "RECYCLER.BIN");
+    RemoveUnixLink(drive.Folder(), "lnk");
 }
