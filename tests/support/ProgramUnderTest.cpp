@@ -67,7 +67,7 @@ ProgramUnderTest::~ProgramUnderTest()
         CloseHandle(info_.hThread);
 }
 
-bool ProgramUnderTest::Start(const std::string& exePath, const std::string& arguments)
+bool ProgramUnderTest::Start(const std::string& exePath, const std::string& arguments, const std::string& folder)
 {
     std::string commandLine = "\"" + exePath + "\"";
     if (!arguments.empty())
@@ -76,8 +76,8 @@ bool ProgramUnderTest::Start(const std::string& exePath, const std::string& argu
     mutableLine.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info_) != FALSE;
+    return CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &info_) != FALSE;
 }
 
 bool ProgramUnderTest::Attach(DWORD processId)
