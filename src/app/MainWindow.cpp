@@ -101,13 +101,14 @@ Dialog* MainWindow::PageOf(int page)
     case kStartupPage: return &startupPage_;
     case kSystemPage: return &systemPage_;
     case kQuarantinePage: return &quarantinePage_;
+    case kImmunityPage: return &immunityPage_;
     default: return nullptr;
     }
 }
 
 bool MainWindow::IsPageShown(int page) const
 {
-    return page >= 1 && page <= 8 && pageShown_[page];
+    return page >= 1 && page <= kImmunityPage && pageShown_[page];
 }
 
 bool MainWindow::OnInitDialog()
@@ -210,15 +211,20 @@ void MainWindow::ShowPage(int page)
         pageShown_[slot.page] = false;
         ButtonOf(slot.page)->SetBitmaps(slot.hotBitmap, kWhite, slot.normalBitmap, kWhite);
     }
+    if (pageShown_[kImmunityPage]) {
+        immunityPage_.Hide();
+        pageShown_[kImmunityPage] = false;
+    }
     const PageSlot* slot = SlotOf(page);
-    if (!slot)
+    if (!slot && page != kImmunityPage)
         return;
     Dialog* shown = PageOf(page);
     shown->Show(SW_SHOW);
     SetWindowPos(shown->Handle(), HWND_TOP, kPageX, kPageY, kPageWidth, kPageHeight, SWP_SHOWWINDOW);
     pageShown_[page] = true;
     // The shown page's button keeps its highlighted look.
-    ButtonOf(page)->SetBitmaps(slot->hotBitmap, kWhite);
+    if (slot)
+        ButtonOf(page)->SetBitmaps(slot->hotBitmap, kWhite);
 }
 
 void MainWindow::RequestForwardPage(int page)
@@ -339,6 +345,10 @@ bool MainWindow::OnCommand(WORD id, WORD, HWND)
         return true;
     case IDM_AUTORUN_ON:
         immunityPage_.RemoveAllImmunity();
+        return true;
+    case IDM_SAFE_REMOVAL:
+        BringForward();
+        ShowPage(kImmunityPage);
         return true;
     case IDM_CHECK_UPDATE:
         CheckForUpdate();

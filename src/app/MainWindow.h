@@ -20,9 +20,10 @@
 // to USB drives coming and going. The close button hides it to the tray.
 class MainWindow : public Dialog {
 public:
-    // Page numbers of ShowPage; 4 shows no page.
+    // Page numbers of ShowPage; 4 shows no page. The immunity page has no
+    // page button: the tray menu's safe-removal entry shows it.
     enum Page { kInfoPage = 1, kUsbProtectionPage = 2, kUsbScanPage = 3, kNoPage = 4, kMemoryPage = 5,
-                kStartupPage = 6, kSystemPage = 7, kQuarantinePage = 8 };
+                kStartupPage = 6, kSystemPage = 7, kQuarantinePage = 8, kImmunityPage = 9 };
     static constexpr UINT kTrayCallbackMessage = WM_USER + 1;  // 1025
     static constexpr UINT kTrayIconId = 160;
 
@@ -30,7 +31,7 @@ public:
     explicit MainWindow(MonitorTiming memoryMonitor = MonitorTiming());
     ~MainWindow() override;
 
-    // Hides the shown page and shows page `page` (1-8; 4 or any other number shows none).
+    // Hides the shown page and shows page `page` (1-9; 4 or any other number shows none).
     void ShowPage(int page);
     // Finds the USB drives and, when there are any, comes to the front on the
     // USB protection page, plays the alert and lists the drives' root threats.
@@ -98,6 +99,6 @@ private:
     SystemPage systemPage_;
     ImmunityPage immunityPage_;
     StartupManagerPage startupPage_;
-    bool pageShown_[9] = {};
+    bool pageShown_[10] = {};
     HICON icon_ = nullptr;
 };

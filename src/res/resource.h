@@ -72,6 +72,7 @@
 #define IDM_AUTORUN_OFF             32773  // ImmuniseAllDrives
 #define IDM_SHOW_MAIN_WINDOW        32774
 #define IDM_CHECK_UPDATE            32776
+#define IDM_SAFE_REMOVAL            32777  // shows the immunity page
 
 // Main window page buttons (and commands). 1008 shows no page; no control has it.
 #define IDC_PAGE_INFO               1000
@@ -219,6 +220,19 @@
 #define IDS_TIP_CANCEL_IMMUNITY     224
 #define IDS_PROMPT_AUTORUN_ON       32772
 #define IDS_PROMPT_AUTORUN_OFF      32773
+#define IDS_HOLDERS_TO_END          480  // safe removal's question: the programs OK ends ...
+#define IDS_HOLDERS_KEPT            481  // ... and those it cannot end
+#define IDS_AND_MORE                482  // "%d": lines left out of a list
+#define IDS_HOLDER_THIS_PROGRAM     483  // why a holder is not ended ...
+#define IDS_HOLDER_SYSTEM           484
+#define IDS_HOLDER_NOT_PERMITTED    485
+#define IDS_HOLDER_RESTARTED        486  // Explorer, started again afterwards
+#define IDS_REMOVAL_RESULT          487  // the closing message's first line
+#define IDS_DRIVE_EJECTED           488  // a drive's result, after its letter ...
+#define IDS_DRIVE_STOPPED           489
+#define IDS_DRIVE_HELD              490  // ... followed by the programs that hold it
+#define IDS_DRIVE_NOT_EJECTED       491
+#define IDS_EXPLORER_NOT_STARTED    492
 
 // Strings: startup manager.
 #define IDS_COL_APPLICATION         162

@@ -5,9 +5,9 @@
 
 // The immunity page: immunise every drive and switch USB autorun off, or undo
 // both; and safe removal of USB drives (command 1002, SafeRemoveUsbDrives).
-// The main window keeps it hidden for the whole run (no page button shows
-// it); its tray menu runs the two immunity operations on the user-interface
-// thread.
+// No page button shows it: the main window's tray menu shows it for safe
+// removal ("Безопасное извлечение USB") and runs the two immunity operations
+// itself, on the user-interface thread.
 class ImmunityPage : public ChildPage {
 public:
     ImmunityPage();

@@ -3,16 +3,15 @@
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "res/resource.h"
-#include "system/ProcessLookup.h"
+#include "system/ShellRestart.h"
 #include "usb/DriveDiscovery.h"
 #include "usb/ThreatClassifier.h"
 #include "usb/VolumeControl.h"
 
-#include <tlhelp32.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -25,6 +24,9 @@ constexpr size_t kExplorerLength = sizeof kExplorer - 1;
 // before the first volume is locked: a process ends some time after
 // TerminateProcess returns, and a volume it still holds does not lock.
 constexpr DWORD kEndWait = 5000;
+
+// The longest list of programs a message shows before it counts the rest.
+constexpr size_t kMostLines = 10;
 
 char UpperLetter(char c)
 {
@@ -51,44 +53,99 @@ int UsbDrivesToFree(char letters[kDriveListSize])
     return kept;
 }
 
-// A process keeps the drive letter's case it was started with ("e:\tool.exe").
-bool IsOnDrive(const char* path, const char* letters, int count)
+// Explorer is ended only when it holds a drive, and started again afterwards;
+// a program of that name started from a drive being freed is no Explorer.
+bool IsShell(const DriveHolder& holder)
 {
-    return count > 0 && std::memchr(letters, UpperLetter(path[0]), static_cast<size_t>(count)) != nullptr;
+    return IsExplorerPath(Narrow(holder.path).c_str()) && !(holder.reasons & kStartedFromDrive);
 }
 
-// Ends every process started from one of the drives and every Explorer, and
-// waits a little for them to end.
-void EndProgramsHoldingDrives(const char* letters, int count)
+bool EndedOnOk(const DriveHolder& holder)
 {
-    const DWORD self = GetCurrentProcessId();
-    std::vector<HANDLE> ended;
-    for (const PROCESSENTRY32& entry : ListProcesses()) {
-        // This program may itself run from the USB drive; ending it would
-        // stop the operation halfway, with nothing ejected and nothing said.
-        if (entry.th32ProcessID == self)
-            continue;
-        // Opened before its path is looked up, so that the identifier cannot
-        // pass to another process in between.
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                     entry.th32ProcessID);
-        if (!process)
-            continue;
-        std::wstring exePath;
-        const bool end = GetProcessExePath(process, exePath) &&
-                         (IsOnDrive(Narrow(exePath).c_str(), letters, count) || IsExplorerPath(Narrow(exePath).c_str()));
-        if (end && TerminateProcess(process, 0))
-            ended.push_back(process);
-        else
-            CloseHandle(process);
-    }
+    return holder.verdict == EndVerdict::kMayEnd;
+}
 
+std::wstring WhyKept(EndVerdict verdict)
+{
+    switch (verdict) {
+    case EndVerdict::kThisProgram: return LoadText(IDS_HOLDER_THIS_PROGRAM);
+    case EndVerdict::kSystemProcess: return LoadText(IDS_HOLDER_SYSTEM);
+    default: return LoadText(IDS_HOLDER_NOT_PERMITTED);
+    }
+}
+
+// One line a program: its name and path, and a note after a dash.
+std::wstring HolderLine(const DriveHolder& holder, const std::wstring& note)
+{
+    std::wstring line = holder.name;
+    if (!holder.path.empty())
+        line += L" (" + holder.path + L")";
+    if (!note.empty())
+        line += L" \u2014 " + note;
+    return line;
+}
+
+// The lines of a list, at most ten, then how many were left out.
+void AppendLines(std::wstring& text, const std::vector<std::wstring>& lines, const wchar_t* indent)
+{
+    const size_t shown = lines.size() < kMostLines ? lines.size() : kMostLines;
+    for (size_t k = 0; k < shown; ++k)
+        text += L"\r\n" + std::wstring(indent) + lines[k];
+    if (lines.size() > shown) {
+        wchar_t more[64];
+        std::swprintf(more, 64, LoadText(IDS_AND_MORE).c_str(), static_cast<int>(lines.size() - shown));
+        text += L"\r\n" + std::wstring(indent) + more;
+    }
+}
+
+// Ends the holders the question named to be ended, remembering an Explorer
+// among them to start it again, and waits a little for them to end.
+void EndHolders(std::vector<DriveHolder>& holders, ShellRestart& shell)
+{
+    std::vector<HANDLE> ended;
+    for (DriveHolder& holder : holders) {
+        if (!EndedOnOk(holder))
+            continue;
+        if (IsShell(holder))
+            shell.Remember(holder.process.Get(), holder.path);
+        if (TerminateProcess(holder.process.Get(), 0))
+            ended.push_back(holder.process.Get());
+    }
     const DWORD start = GetTickCount();
     for (HANDLE process : ended) {
         const DWORD spent = GetTickCount() - start;
         WaitForSingleObject(process, spent < kEndWait ? kEndWait - spent : 0);
-        CloseHandle(process);
     }
+}
+
+// The closing message: each drive's result, and what holds a drive that
+// stayed, looked for again now that the others have gone.
+std::wstring RemovalReport(const char* letters, const std::vector<int>& results, bool shellBack)
+{
+    std::wstring text = LoadText(IDS_REMOVAL_RESULT);
+    for (size_t k = 0; k < results.size(); ++k) {
+        text += L"\r\n" + std::wstring(1, static_cast<wchar_t>(letters[k])) + L": \u2014 ";
+        if (results[k] == kEjected) {
+            text += LoadText(IDS_DRIVE_EJECTED);
+            continue;
+        }
+        if (results[k] == kEjectIncomplete) {
+            text += LoadText(IDS_DRIVE_STOPPED);
+            continue;
+        }
+        std::vector<std::wstring> lines;
+        for (const DriveHolder& holder : FindDriveHolders(&letters[k], 1))
+            lines.push_back(HolderLine(holder, EndedOnOk(holder) ? std::wstring() : WhyKept(holder.verdict)));
+        if (lines.empty()) {
+            text += LoadText(IDS_DRIVE_NOT_EJECTED);
+            continue;
+        }
+        text += LoadText(IDS_DRIVE_HELD);
+        AppendLines(text, lines, L"    ");
+    }
+    if (!shellBack)
+        text += L"\r\n\r\n" + LoadText(IDS_EXPLORER_NOT_STARTED);
+    return text;
 }
 
 // The command line of the system's hardware-removal dialog; empty when the
@@ -162,23 +219,49 @@ int EjectDriveByLetter(char letter)
     return result;
 }
 
+std::wstring RemovalQuestion(const std::vector<DriveHolder>& holders)
+{
+    std::wstring text = LoadText(IDS_CLOSE_USB_PROGRAMS);
+    std::vector<std::wstring> ended, kept;
+    for (const DriveHolder& holder : holders) {
+        if (!EndedOnOk(holder))
+            kept.push_back(HolderLine(holder, WhyKept(holder.verdict)));
+        else
+            ended.push_back(HolderLine(holder, IsShell(holder) ? LoadText(IDS_HOLDER_RESTARTED) : std::wstring()));
+    }
+    if (!ended.empty()) {
+        text += L"\r\n\r\n" + LoadText(IDS_HOLDERS_TO_END);
+        AppendLines(text, ended, L"");
+    }
+    if (!kept.empty()) {
+        text += L"\r\n\r\n" + LoadText(IDS_HOLDERS_KEPT);
+        AppendLines(text, kept, L"");
+    }
+    return text;
+}
+
 void SafeRemoveUsbDrives(HWND owner)
 {
-    if (ShowMessage(owner, IDS_CLOSE_USB_PROGRAMS, MB_OKCANCEL) != IDOK)
-        return;
     char letters[kDriveListSize] = {};
     const int count = UsbDrivesToFree(letters);
-    // Explorer goes on every run, USB drives or not: its windows hold drives open.
-    EndProgramsHoldingDrives(letters, count);
+    std::vector<DriveHolder> holders = FindDriveHolders(letters, count);
+    if (ShowMessage(owner, RemovalQuestion(holders), MB_OKCANCEL) != IDOK)
+        return;
+    ShellRestart shell;
+    EndHolders(holders, shell);
 
     // The volume requests exist on the NT family only.
-    if (GetOsFamily() != 1)
+    if (GetOsFamily() != 1) {
+        shell.StartAgain();
         return;
+    }
     const std::string dialog = RemovalDialogCommandLine();
     const std::wstring logOffQuestion = LoadText(IDS_LOGOFF_QUESTION);
     VolumeControl& control = GetVolumeControl();
+    std::vector<int> results;
     for (int k = 0; k < count; ++k) {
-        if (EjectDriveByLetter(letters[k]) == kEjectFailed) {
+        results.push_back(EjectDriveByLetter(letters[k]));
+        if (results.back() == kEjectFailed) {
             if (ShowMessage(owner, logOffQuestion, MB_OKCANCEL) == IDOK)
                 control.LogOff();
         } else if (!dialog.empty()) {
@@ -186,4 +269,8 @@ void SafeRemoveUsbDrives(HWND owner)
             control.StartRemovalDialog(dialog.c_str());
         }
     }
+    // After the eject loop whatever its outcome: the desktop comes back even
+    // when a drive stayed.
+    const bool shellBack = !shell.Remembered() || shell.StartAgain();
+    ShowMessage(owner, count > 0 ? RemovalReport(letters, results, shellBack) : LoadText(IDS_NO_USB_DRIVE), MB_OK);
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "system/DriveHolders.h"
+
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 // Safe removal: frees every attached USB drive of the programs that keep it
 // busy and ejects it, for when the system refuses to stop a "Generic volume".
@@ -16,14 +21,21 @@ enum EjectResult : int {
     kEjectIncomplete = 2,
 };
 
-// Command 1002 of the immunity page. After the user confirms (string 151)
-// that the programs using the USB drives are closed, ends every program
-// started from a USB drive and every Explorer, then, on the NT family only,
-// ejects each USB drive and opens the system's removal dialog for it, or asks
-// to log off (string 153) when its volume does not lock. Never ends this
-// program itself, and leaves the drive Windows runs from alone. `owner` owns
-// the message boxes.
+// Command 1002 of the immunity page. Finds what holds the USB drives (the
+// drive Windows runs from left out), asks (string 151) naming the programs
+// OK ends and those it cannot end, then ends exactly the ones named to be
+// ended, among them any Explorer that holds a drive; on the NT family ejects
+// each drive and opens the system's removal dialog for it, or asks to log off
+// (string 153) when its volume does not lock; starts Explorer again when it
+// was ended; and ends with one message giving each drive's result, naming
+// what still holds a drive that stayed. Never ends this program, a system
+// process, or one the user cannot end. `owner` owns the message boxes.
 void SafeRemoveUsbDrives(HWND owner);
+
+// The question before anything is ended: string 151 and, when anything holds
+// the drives, the programs OK ends and those it cannot end with the reason,
+// by name and path, at most ten lines a list and then "и ещё N".
+std::wstring RemovalQuestion(const std::vector<DriveHolder>& holders);
 
 // Locks, dismounts, allows removal of and ejects the volume of drive
 // `letter`, stopping at the first refusal; an EjectResult.

@@ -2,6 +2,7 @@
 #include "app/UpdateDialog.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
+#include "support/ProgramUnderTest.h"
 #include "support/TestDrive.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,24 @@ TEST_F(MainWindowTest, TheCloseButtonHidesAndTheTrayBringsItBack)
     EXPECT_TRUE(IsWindow(window.Handle())) << "hidden, not closed";
     Command(IDM_SHOW_MAIN_WINDOW);
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+TEST_F(MainWindowTest, TheTraysSafeRemovalEntryBringsTheImmunityPageForward)
+{
+    Command(IDM_SAFE_REMOVAL);
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_TRUE(window.IsPageShown(MainWindow::kImmunityPage));
+    Dialog& page = *window.PageOf(MainWindow::kImmunityPage);
+    EXPECT_TRUE(PageVisible(MainWindow::kImmunityPage));
+    EXPECT_TRUE(IsWindowVisible(page.Item(IDC_FIRST_BUTTON))) << "its safe-removal button";
+    EXPECT_EQ(WindowText(page.Item(IDC_SAFE_REMOVAL_TEXT)).find(L"Проблема:"), 0u) << "its explanation";
+    for (int other : kPages)
+        EXPECT_FALSE(PageVisible(other)) << other;
+    // A page button takes its place again.
+    Command(IDC_PAGE_INFO);
+    EXPECT_FALSE(PageVisible(MainWindow::kImmunityPage));
+    EXPECT_FALSE(window.IsPageShown(MainWindow::kImmunityPage));
+    EXPECT_TRUE(PageVisible(MainWindow::kInfoPage));
 }
 
 TEST_F(MainWindowTest, TheExitQuestionEndsOnlyOnOk)

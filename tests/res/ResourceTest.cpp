@@ -610,11 +610,12 @@ TEST(TrayMenu, FirstPopupHoldsTheItemsInOrder)
         {IDM_SHOW_MAIN_WINDOW, L"Показать Основное Окно"}, {0, nullptr},
         {IDM_AUTORUN_OFF, L"Отключить Автозапуск USB"}, {0, nullptr},
         {IDM_AUTORUN_ON, L"Включить Автозапуск USB"}, {0, nullptr},
+        {IDM_SAFE_REMOVAL, L"Безопасное извлечение USB"}, {0, nullptr},
         {IDM_CHECK_UPDATE, L"Проверить Обновление"}, {0, nullptr},
         {IDM_EXIT, L"Выход"},
     };
-    ASSERT_EQ(GetMenuItemCount(popup), 9);
-    for (int i = 0; i < 9; ++i) {
+    ASSERT_EQ(GetMenuItemCount(popup), 11);
+    for (int i = 0; i < 11; ++i) {
         SCOPED_TRACE(i);
         MENUITEMINFOW info = {};
         info.cbSize = sizeof(info);

@@ -68,7 +68,7 @@ ProgramUnderTest::~ProgramUnderTest()
         CloseHandle(info_.hThread);
 }
 
-bool ProgramUnderTest::Start(const std::string& exePath, const std::string& arguments)
+bool ProgramUnderTest::Start(const std::string& exePath, const std::string& arguments, const std::string& folder)
 {
     std::string commandLine = "\"" + exePath + "\"";
     if (!arguments.empty())
@@ -78,8 +78,8 @@ bool ProgramUnderTest::Start(const std::string& exePath, const std::string& argu
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &info_))
+        if (CreateProcessA(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &startup, &info_))
             return true;
         // Wine refuses a start now and then (ERROR_INTERNAL_ERROR, about one
         // in a few hundred); another try makes it.

@@ -14,9 +14,11 @@ public:
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
-    // Starts `exePath` with `arguments`, trying again when Wine refuses the
-    // start for no reason of the program's; false when it does not start.
-    bool Start(const std::string& exePath, const std::string& arguments = std::string());
+    // Starts `exePath` with `arguments` in `folder` (empty: the test's own
+    // current folder), trying again when Wine refuses the start for no reason
+    // of the program's; false when it does not start.
+    bool Start(const std::string& exePath, const std::string& arguments = std::string(),
+               const std::string& folder = std::string());
     // Takes on a process that something else started; false when it cannot be opened.
     bool Attach(DWORD processId);
     // Waits for the process to end; true when it ended within `milliseconds`.

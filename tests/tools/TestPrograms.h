@@ -4,12 +4,14 @@
 #include "support/ScratchDir.h"
 #include "support/TestDrive.h"
 #include "framework/Text.h"
+#include "system/HandleTable.h"
 #include "system/ProcessLookup.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 inline std::string WindowsFolder()
 {
@@ -44,24 +46,21 @@ struct SystemFileName {
     std::string path;
 };
 
-inline void StartProgram(ProgramUnderTest& process, const std::string& path, const std::string& arguments)
+// Starts `path` with `arguments` (in `folder`, when given); fails the test
+// when it does not start.
+inline void StartProgram(ProgramUnderTest& process, const std::string& path, const std::string& arguments,
+                         const std::string& folder = std::string())
 {
-    for (int attempt = 1; !process.Start(path, arguments); ++attempt) {
-        // Wine refuses a start now and then (ERROR_INTERNAL_ERROR, about one
-        // in a few hundred); a second try makes it.
-        const DWORD error = GetLastError();
-        ASSERT_LT(attempt, 3) << path << " does not start: error " << error;
-        std::fprintf(stderr, "%s did not start (error %lu); trying again\n", path.c_str(), error);
-        Sleep(200);
-    }
+    ASSERT_TRUE(process.Start(path, arguments, folder)) << path << " does not start: error " << GetLastError();
 }
 
-// Starts `path` with `arguments` and waits until the system names its
-// file, as the monitor then finds it.
+// Starts `path` with `arguments` (in `folder`, when given) and waits until
+// the system names its file, as the monitor then finds it, and until it holds
+// open the file its arguments name, if any.
 inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
-                             const std::string& arguments = std::string())
+                             const std::string& arguments = std::string(), const std::string& folder = std::string())
 {
-    StartProgram(process, path, arguments);
+    ASSERT_NO_FATAL_FAILURE(StartProgram(process, path, arguments, folder));
     std::wstring exePath;
     // The system may give the drive letter in another case than the start did.
     const std::wstring expected = Widen(path);
@@ -72,6 +71,24 @@ inline void StartIdleProcess(ProgramUnderTest& process, const std::string& path,
         },
         30000))
         << path << " runs " << Narrow(exePath) << (process.IsRunning() ? "" : ", ended");
+    if (arguments.empty() || GetFileAttributesA(arguments.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    // Seen in the handle table under Wine's name for it: a probe that opened
+    // the file itself could make the program's one open fail.
+    const std::vector<std::wstring> names = {L"\\??\\" + Widen(arguments)};
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            HandleTable table;
+            if (!ReadHandleTable(table))
+                return false;
+            for (const HandleUnderPrefix& found : FindHandlesUnder(table, names).found) {
+                if (found.processId == process.ProcessId())
+                    return true;
+            }
+            return false;
+        },
+        30000))
+        << path << " does not hold " << arguments;
 }
 
 // A ProgramCopy started from where it lies, as a disguised program runs.
