@@ -5,20 +5,19 @@
 // again however the test ends. Only the Task Scheduler's lists are held in
 // memory: Wine 8 can count no folder's tasks and keeps neither a task's
 // triggers nor its commands.
+#include "FakeTaskScheduler.h"
 #include "framework/Text.h"
 #include "quarantine/QuarantineStore.h"
 #include "res/resource.h"
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
 #include "support/RegistryValues.h"
-#include "tools/ScheduledTasks.h"
 #include "tools/StartupManagerPage.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -39,65 +38,6 @@ inline std::wstring Location32()
 }
 
 using Row = std::tuple<std::wstring, std::wstring, std::wstring>;  // name, command, location
-
-// Tasks in folders, as the Task Scheduler would list them; deletions are
-// recorded and answered with `deleteResult`.
-class FakeTaskScheduler : public TaskScheduler {
-public:
-    // Adds the task, and its folder with every folder above it.
-    void Add(const std::wstring& folder, const ScheduledTask& task)
-    {
-        for (size_t end = folder.find(L'\\', 1); end != std::wstring::npos; end = folder.find(L'\\', end + 1))
-            folders_[folder.substr(0, end)];
-        folders_[folder].push_back(task);
-    }
-    void MakeUnreadable(const std::wstring& folder) { unreadable_.push_back(folder); }
-
-    bool ListFolders(const std::wstring& folder, std::vector<std::wstring>& folders) override
-    {
-        const std::wstring parent = folder == L"\\" ? folder : folder + L"\\";
-        for (const auto& entry : folders_) {
-            if (entry.first.compare(0, parent.size(), parent) == 0 &&
-                entry.first.find(L'\\', parent.size()) == std::wstring::npos)
-                folders.push_back(entry.first);
-        }
-        return true;
-    }
-    bool ListTasks(const std::wstring& folder, std::vector<ScheduledTask>& tasks) override
-    {
-        for (const std::wstring& locked : unreadable_)
-            if (locked == folder)
-                return false;
-        tasks = folders_[folder];
-        return true;
-    }
-    HRESULT DeleteTask(const std::wstring& folder, const std::wstring& name) override
-    {
-        deleted.push_back(folder + L"|" + name);
-        if (deleteResult == S_OK) {
-            auto& tasks = folders_[folder];
-            for (auto task = tasks.begin(); task != tasks.end(); ++task)
-                if (task->name == name) {
-                    tasks.erase(task);
-                    break;
-                }
-        }
-        return deleteResult;
-    }
-
-    HRESULT deleteResult = S_OK;
-    std::vector<std::wstring> deleted;  // "folder|name", in order
-
-private:
-    std::map<std::wstring, std::vector<ScheduledTask>> folders_{{L"\\", {}}};
-    std::vector<std::wstring> unreadable_;
-};
-
-inline ScheduledTask Task(const std::wstring& name, std::vector<TASK_TRIGGER_TYPE2> triggers,
-                          std::vector<TaskAction> actions)
-{
-    return {name, std::move(triggers), std::move(actions)};
-}
 
 // Files of the test's own in a Startup folder (the user's, or all users'),
 // and whatever quarantine items the test program made of them, all removed
