@@ -5,7 +5,9 @@
 // triggers nor its commands.
 #include "tools/ScheduledTasks.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,7 +23,7 @@ public:
             folders_[folder.substr(0, end)];
         folders_[folder].push_back(task);
     }
-    void MakeUnreadable(const std::wstring& folder) { unreadable_.push_back(folder); }
+    void MakeUnreadable(const std::wstring& folder) { unreadable_.insert(folder); }
 
     bool ListFolders(const std::wstring& folder, std::vector<std::wstring>& folders) override
     {
@@ -35,23 +37,16 @@ public:
     }
     bool ListTasks(const std::wstring& folder, std::vector<ScheduledTask>& tasks) override
     {
-        for (const std::wstring& locked : unreadable_)
-            if (locked == folder)
-                return false;
         tasks = folders_[folder];
-        return true;
+        return unreadable_.count(folder) == 0;
     }
     HRESULT DeleteTask(const std::wstring& folder, const std::wstring& name) override
     {
         deleted.push_back(folder + L"|" + name);
-        if (deleteResult == S_OK) {
-            auto& tasks = folders_[folder];
-            for (auto task = tasks.begin(); task != tasks.end(); ++task)
-                if (task->name == name) {
-                    tasks.erase(task);
-                    break;
-                }
-        }
+        auto& tasks = folders_[folder];
+        if (deleteResult == S_OK)
+            tasks.erase(std::remove_if(tasks.begin(), tasks.end(), [&](const ScheduledTask& task) { return task.name == name; }),
+                        tasks.end());
         return deleteResult;
     }
 
@@ -60,7 +55,7 @@ public:
 
 private:
     std::map<std::wstring, std::vector<ScheduledTask>> folders_{{L"\\", {}}};
-    std::vector<std::wstring> unreadable_;
+    std::set<std::wstring> unreadable_;
 };
 
 inline ScheduledTask Task(const std::wstring& name, std::vector<TASK_TRIGGER_TYPE2> triggers,

