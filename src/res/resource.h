@@ -240,6 +240,9 @@
 #define IDS_COL_LOCATION            164
 #define IDS_SELECT_ITEM             165
 #define IDS_EMPTY                   166
+#define IDS_TASK_LOCATION           500
+#define IDS_WINLOGON_QUESTION       501  // "%s" = value name, "%s" = Windows' default
+#define IDS_TASK_NOT_DELETED        502
 
 // Strings: system page, registry repair and disk cleanup.
 #define IDS_TIP_REGISTRY            167

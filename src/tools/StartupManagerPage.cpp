@@ -5,10 +5,13 @@
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 #include "res/resource.h"
+#include "tools/DebuggerEntries.h"
+#include "tools/ScheduledTasks.h"
+#include "tools/StartupFolders.h"
+#include "tools/WinlogonValues.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -19,8 +22,9 @@ struct StartupLocation {
 
 // Where programs register to start with Windows, in the order they are listed.
 // The last three say "WindowsNT" without a blank: the program has always
-// listed these paths, and the real Winlogon key ("Windows NT") holds values
-// such as Shell and Userinit whose deletion can leave Windows unable to log on.
+// listed these paths, and whatever a program keeps there may be deleted.
+// The real Winlogon key ("Windows NT") holds Shell and Userinit, which are
+// never deleted: the page lists them on their own.
 const StartupLocation kLocations[] = {
     {kLocalMachineRoot, L"Microsoft\\Windows\\CurrentVersion\\Run"},
     {kCurrentUserRoot, L"Microsoft\\Windows\\CurrentVersion\\Run"},
@@ -39,111 +43,67 @@ const StartupLocation kLocations[] = {
     {kLocalMachineRoot, L"Microsoft\\WindowsNT\\CurrentVersion\\Winlogon"},
 };
 
-struct RootName {
-    StartupRoot root;
-    const wchar_t* name;
-};
-const RootName kRootNames[] = {
-    {kCurrentUserRoot, L"HKEY_CURRENT_USER"},
-    {kLocalMachineRoot, L"HKEY_LOCAL_MACHINE"},
-};
-
-HKEY RootKey(StartupRoot root)
-{
-    return root == kCurrentUserRoot ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-}
-
-// Both views of the registry are named explicitly: every key is read and
-// deleted in the 64-bit view, where "Software\WOW6432Node" is the real path of
-// the keys that 32-bit programs see. A 32-bit build on 64-bit Windows would
-// otherwise be redirected there for the plain paths as well.
-constexpr REGSAM kView = KEY_WOW64_64KEY;
-
 // A value that grew between measuring the key and reading it is read again
 // into larger buffers, a bounded number of times.
 constexpr int kMaxRereads = 32;
 // A value name has at most 16,383 characters; one more for its zero.
 constexpr size_t kNameLimit = 16384;
 
-std::wstring TextOf(const BYTE* data, size_t size)
+// The key paths a registry row of the list may name: each location, and the
+// 32-bit copy of each HKEY_LOCAL_MACHINE one.
+bool IsStartupKey(StartupRoot root, const std::wstring& keyPath)
 {
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    if (!text.empty())
-        std::memcpy(&text[0], data, text.size() * sizeof(wchar_t));
-    return text;
+    for (const StartupLocation& location : kLocations) {
+        if (location.root != root)
+            continue;
+        if (SameName(keyPath, std::wstring(L"Software\\") + location.path) ||
+            (root == kLocalMachineRoot && SameName(keyPath, std::wstring(L"Software\\WOW6432Node\\") + location.path)))
+            return true;
+    }
+    return false;
 }
 
-std::wstring Hex(std::uint64_t value, int digits)
+void ReadStartupKeys(std::vector<StartupEntry>& entries)
 {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring text(static_cast<size_t>(digits), L'0');
-    for (int i = digits - 1; i >= 0 && value != 0; --i, value >>= 4)
-        text[static_cast<size_t>(i)] = kDigits[value & 0xF];
-    return text;
+    for (const StartupLocation& location : kLocations) {
+        EnumStartupKey(RootKey(location.root), std::wstring(L"Software\\") + location.path, entries);
+        // The entries of 32-bit programs, right after the location's own.
+        if (location.root == kLocalMachineRoot)
+            EnumStartupKey(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\WOW6432Node\\") + location.path, entries);
+    }
 }
 
-std::wstring NumberText(std::uint64_t value, int digits)
+// The question before a removal: a Winlogon value is not deleted, and the
+// question says what is written instead.
+std::wstring Question(const std::wstring& name, const StartupTarget& target)
 {
-    return L"0x" + Hex(value, digits) + L" (" + std::to_wstring(value) + L")";
+    if (target.kind != StartupKind::WinlogonValue)
+        return LoadText(IDS_DELETE_PREFIX) + name + L"?";
+    // The two blanks "%s" are filled by hand: a format function would read
+    // any other "%" of the text as well.
+    std::wstring text = LoadText(IDS_WINLOGON_QUESTION);
+    size_t at = 0;
+    for (const std::wstring& part : {target.name, WinlogonDefault(target.name)}) {
+        at = text.find(L"%s", at);
+        if (at == std::wstring::npos)
+            break;
+        text.replace(at, 2, part);
+        at += part.size();
+    }
+    return text;
 }
 
 }  // namespace
 
-std::wstring FormatRegistryData(DWORD type, const BYTE* data, size_t size)
-{
-    switch (type) {
-    case REG_SZ:
-    case REG_EXPAND_SZ: {
-        // Shown as stored: an expandable path keeps its %variables%.
-        const std::wstring text = TextOf(data, size);
-        return text.substr(0, text.find(L'\0'));
-    }
-    case REG_MULTI_SZ: {
-        const std::wstring text = TextOf(data, size);
-        std::wstring joined;
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find(L'\0', start);
-            if (end == std::wstring::npos)
-                end = text.size();
-            if (end > start)
-                joined += (joined.empty() ? L"" : L" ") + text.substr(start, end - start);
-            start = end + 1;
-        }
-        return joined;
-    }
-    case REG_DWORD:
-        if (size == sizeof(std::uint32_t)) {
-            std::uint32_t value = 0;
-            std::memcpy(&value, data, sizeof value);
-            return NumberText(value, 8);
-        }
-        break;
-    case REG_QWORD:
-        if (size == sizeof(std::uint64_t)) {
-            std::uint64_t value = 0;
-            std::memcpy(&value, data, sizeof value);
-            return NumberText(value, 16);
-        }
-        break;
-    default:
-        break;
-    }
-    std::wstring bytes;
-    for (size_t i = 0; i < size; ++i)
-        bytes += (i == 0 ? L"" : L" ") + Hex(data[i], 2);
-    return bytes;
-}
-
 void EnumStartupKey(HKEY root, const std::wstring& keyPath, std::vector<StartupEntry>& entries)
 {
     const std::wstring location =
-        std::wstring(root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + keyPath;
+        RegistryLocation(root == HKEY_CURRENT_USER ? kCurrentUserRoot : kLocalMachineRoot, keyPath);
 
     // Reading needs no more than the right to read: a user without
     // administrator rights sees the HKEY_LOCAL_MACHINE entries too.
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ | kRegistryView, &key) != ERROR_SUCCESS)
         return;
 
     // Buffers as large as the key's longest name and largest data, so that no
@@ -183,30 +143,15 @@ void EnumStartupKey(HKEY root, const std::wstring& keyPath, std::vector<StartupE
     RegCloseKey(key);
 }
 
-std::vector<StartupEntry> ReadStartupEntries()
+std::vector<StartupEntry> ReadStartupEntries(TaskScheduler& scheduler)
 {
     std::vector<StartupEntry> entries;
-    for (const StartupLocation& location : kLocations) {
-        EnumStartupKey(RootKey(location.root), std::wstring(L"Software\\") + location.path, entries);
-        // The entries of 32-bit programs, right after the location's own.
-        if (location.root == kLocalMachineRoot)
-            EnumStartupKey(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\WOW6432Node\\") + location.path, entries);
-    }
+    ReadStartupKeys(entries);
+    ReadStartupFolderEntries(entries);
+    ReadScheduledTaskEntries(scheduler, entries);
+    ReadWinlogonEntries(entries);
+    ReadDebuggerEntries(entries);
     return entries;
-}
-
-StartupRoot ParseLocation(const std::wstring& location, std::wstring& keyPath)
-{
-    for (const RootName& root : kRootNames) {
-        const size_t length = std::wcslen(root.name);
-        if (location.size() > length + 1 && location[length] == L'\\' &&
-            CompareStringOrdinal(location.c_str(), static_cast<int>(length), root.name, static_cast<int>(length),
-                                 TRUE) == CSTR_EQUAL) {
-            keyPath = location.substr(length + 1);
-            return root.root;
-        }
-    }
-    return kNoStartupRoot;
 }
 
 bool DeleteStartupValue(StartupRoot root, const std::wstring& keyPath, const std::wstring& name)
@@ -216,11 +161,34 @@ bool DeleteStartupValue(StartupRoot root, const std::wstring& keyPath, const std
     // Only the right that the deletion needs: a key the user may read but not
     // change refuses here, and its entry stays in the list.
     HKEY key = nullptr;
-    if (RegOpenKeyExW(RootKey(root), keyPath.c_str(), 0, KEY_SET_VALUE | kView, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(RootKey(root), keyPath.c_str(), 0, KEY_SET_VALUE | kRegistryView, &key) != ERROR_SUCCESS)
         return false;
     const bool deleted = RegDeleteValueW(key, name.c_str()) == ERROR_SUCCESS;
     RegCloseKey(key);
     return deleted;
+}
+
+StartupTarget ClassifyStartupRow(const std::wstring& name, const std::wstring& location)
+{
+    StartupTarget target;
+    // Winlogon and the debuggers first: their locations are registry paths
+    // too, and a value of theirs must never be deleted by name.
+    if ((target.root = ParseWinlogonRow(name, location, target.name)) != kNoStartupRoot) {
+        target.kind = StartupKind::WinlogonValue;
+    } else if (ParseDebuggerRow(name, location, target.path)) {
+        target.kind = StartupKind::DebuggerValue;
+        target.root = kLocalMachineRoot;
+    } else if ((target.root = ParseLocation(location, target.path)) != kNoStartupRoot) {
+        target.kind = IsStartupKey(target.root, target.path) ? StartupKind::RegistryValue : StartupKind::None;
+        target.name = name;
+    } else if (ParseTaskRow(name, location, target.path, target.name)) {
+        target.kind = StartupKind::ScheduledTask;
+    } else if (!(target.path = ParseStartupFileRow(name, location)).empty()) {
+        target.kind = StartupKind::StartupFile;
+    }
+    if (target.kind == StartupKind::None)
+        target = StartupTarget();
+    return target;
 }
 
 StartupManagerPage::StartupManagerPage() : ChildPage(IDD_STARTUP_MANAGER_PAGE, IDC_STARTUP_LIST) {}
@@ -264,12 +232,29 @@ void StartupManagerPage::AddRow(const StartupEntry& entry)
     ++rowCount_;
 }
 
+TaskScheduler& StartupManagerPage::Scheduler(std::unique_ptr<SystemTaskScheduler>& system) const
+{
+    if (scheduler_)
+        return *scheduler_;
+    // Connected for one refresh or one deletion: the page keeps no COM
+    // apartment open on the user-interface thread in between.
+    system = std::make_unique<SystemTaskScheduler>();
+    return *system;
+}
+
 void StartupManagerPage::RefreshStartupList()
 {
     rowCount_ = 0;
     ClearList(List());
-    for (const StartupEntry& entry : ReadStartupEntries())
+    std::unique_ptr<SystemTaskScheduler> system;
+    const std::vector<StartupEntry> entries = ReadStartupEntries(Scheduler(system));
+    // Hundreds of rows: a list that redraws after each one takes most of a
+    // refresh doing so (four fifths of it under Wine).
+    SendMessageW(List(), WM_SETREDRAW, FALSE, 0);
+    for (const StartupEntry& entry : entries)
         AddRow(entry);
+    SendMessageW(List(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(List(), nullptr, TRUE);
 }
 
 void StartupManagerPage::DeleteStartupEntry()
@@ -285,15 +270,35 @@ void StartupManagerPage::DeleteStartupEntry()
         return;
     }
 
+    // The location column is the only record of where the row came from.
     const std::wstring name = ListText(list, selected, 0);
-    if (ShowMessage(Handle(), LoadText(IDS_DELETE_PREFIX) + name + L"?", MB_OKCANCEL) != IDOK)
+    const StartupTarget target = ClassifyStartupRow(name, ListText(list, selected, 2));
+    if (ShowMessage(Handle(), Question(name, target), MB_OKCANCEL) != IDOK || target.kind == StartupKind::None)
         return;
-    // The location column is the only record of the key the row came from.
-    std::wstring keyPath;
-    const StartupRoot root = ParseLocation(ListText(list, selected, 2), keyPath);
-    if (root == kNoStartupRoot)
-        return;
-    // A refused deletion is not reported: the entry stays in the refreshed list.
-    DeleteStartupValue(root, keyPath, name);
+
+    // A refused removal is not reported, but for a task: the entry stays in
+    // the refreshed list.
+    switch (target.kind) {
+    case StartupKind::RegistryValue:
+        DeleteStartupValue(target.root, target.path, target.name);
+        break;
+    case StartupKind::StartupFile:
+        QuarantineStartupFile(target.path);
+        break;
+    case StartupKind::ScheduledTask: {
+        std::unique_ptr<SystemTaskScheduler> system;
+        if (DeleteScheduledTask(Scheduler(system), target.path, target.name) == TaskDeletion::Refused)
+            ShowMessage(Handle(), IDS_TASK_NOT_DELETED);
+        break;
+    }
+    case StartupKind::WinlogonValue:
+        RestoreWinlogonDefault(target.root, target.name);
+        break;
+    case StartupKind::DebuggerValue:
+        RemoveDebuggerValue(target.path);
+        break;
+    case StartupKind::None:
+        break;
+    }
     RefreshStartupList();
 }

@@ -1,66 +1,10 @@
 // The startup manager on the prefix's real registry: the tests add values of
 // their own to the startup keys and remove exactly those again.
-#include "tools/StartupManagerPage.h"
-#include "res/resource.h"
-#include "support/MessageRecorder.h"
-#include "support/PageHost.h"
-#include "support/RegistryValues.h"
-
-#include <gtest/gtest.h>
+#include "StartupTestSupport.h"
 
 #include <commctrl.h>
 
 #include <optional>
-#include <string>
-#include <tuple>
-#include <vector>
-
-namespace {
-
-const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kWowRun[] = L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::wstring Location(HKEY root, const std::wstring& path)
-{
-    return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + path;
-}
-
-// Where a value written in the 32-bit view is listed: under WOW6432Node on a
-// 64-bit Windows, in the one Run key of a 32-bit Windows.
-std::wstring Location32()
-{
-    return Location(HKEY_LOCAL_MACHINE, HasSeparate32BitView() ? kWowRun : kRun);
-}
-
-using Row = std::tuple<std::wstring, std::wstring, std::wstring>;  // name, command, location
-
-class StartupPage : public ::testing::Test {
-protected:
-    MessageRecorder recorder;
-    OwnRegistryValues values;
-    PageHost host;
-    StartupManagerPage page;
-
-    void SetUp() override { ASSERT_TRUE(page.CreateModeless(host.Handle())); }
-
-    void Refresh() { ClickButton(page, IDC_STARTUP_REFRESH); }
-    void Delete(int row = -1)
-    {
-        if (row >= 0)
-            SelectListRow(page.List(), row);
-        ClickButton(page, IDC_DELETE_OR_RESULT_LIST);
-    }
-    int FindRow(const std::wstring& name, const std::wstring& location) const
-    {
-        for (int row = 0; row < page.RowCount(); ++row) {
-            if (page.RowText(row, 0) == name && page.RowText(row, 2) == location)
-                return row;
-        }
-        return -1;
-    }
-};
-
-}  // namespace
 
 TEST(ParseLocation, SplitsOffTheRootAndRefusesAnythingElse)
 {
