@@ -59,26 +59,32 @@ rm -rf "$shots/quarantine"
 cp "$build/src/app/vardenix.exe" "$shots/vardenix.exe"
 XDG_DATA_HOME=$shots/data wine "$shots/vardenix.exe" </dev/null >/dev/null 2>&1 &
 # The popup shows for three seconds after start-up: frames of the first
-# seconds, and the one whose bottom-right corner differs most from the screen
-# after it has gone becomes popup.png.
+# seconds once Wine's desktop is drawn (the display is black before). Of the
+# frames whose bottom-right corner differs much from the screen's after the
+# popup has gone, the look that lasts longest is the popup painted (it has
+# a moment before its contents are drawn): popup.png.
 frames=$shots/popup-frames$suffix
 rm -rf "$frames" && mkdir -p "$frames"
-for frame in $(seq 10 25); do
+frame=10
+for _ in $(seq 1 80); do
     import -window root "$frames/$frame.png"
-    sleep 0.3
+    if [ "$(convert "$frames/$frame.png" -format '%[fx:mean>0.05]' info:)" = 1 ]; then
+        frame=$((frame + 1))
+        [ "$frame" -lt 26 ] || break
+    fi
+    sleep 0.25
 done
+rm -f "$frames/$frame.png"
 sleep 2
 import -window root "$frames/gone.png"
 corner=$((420 * dpi / 96))x$((200 * dpi / 96))+0+0
-best=0
 for frame in "$frames"/[0-9]*.png; do
     difference=$(compare -metric AE -gravity SouthEast -crop "$corner" "$frame" "$frames/gone.png" null: 2>&1 || true)
-    difference=${difference%% *}
-    if [ "${difference%.*}" -gt "$best" ] 2>/dev/null; then
-        best=${difference%.*}
-        cp "$frame" "$shots/popup$suffix.png"
-    fi
-done
+    echo "${difference%% *} $frame"
+done | sort -k1,1nr | awk 'NR == 1 {most = $1} $1 > 0 && 2 * $1 >= most' | sort -k2 >"$frames/differences"
+lasting=$(cut -d' ' -f1 "$frames/differences" | sort | uniq -c | sort -k1,1nr -k2,2nr | awk 'NR == 1 {print $2}')
+chosen=$(awk -v d="$lasting" '$1 == d {print $2; exit}' "$frames/differences")
+[ -z "$chosen" ] || cp "$chosen" "$shots/popup$suffix.png"
 rm -rf "$frames"
 wine "$build/tests/wine-drive.exe" attach E removable "$(winepath -w "$drive")" >/dev/null 2>&1
 sleep 2
