@@ -123,12 +123,14 @@ std::wstring CutInTheMiddle(HDC dc, const std::wstring& text, int width)
     return text.substr(0, head) + kEllipsis + text.substr(tail);
 }
 
-// The list's font in `dc` for as long as the object lives.
+// The list's font in `dc` for as long as the object lives; a list that was
+// given none draws in the GUI font.
 class ListFont {
 public:
-    ListFont(HWND list, HDC dc)
-        : dc_(dc), old_(SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0))))
+    ListFont(HWND list, HDC dc) : dc_(dc)
     {
+        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0));
+        old_ = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
     }
     ~ListFont() { SelectObject(dc_, old_); }
     ListFont(const ListFont&) = delete;
@@ -136,7 +138,7 @@ public:
 
 private:
     HDC dc_;
-    HGDIOBJ old_;
+    HGDIOBJ old_ = nullptr;
 };
 
 // Whether the cell's text is cut; if so, `shown` is what it shows.
