@@ -170,7 +170,7 @@ bool DrawCutCell(const ListState& state, const NMLVCUSTOMDRAW& draw)
     const bool selected = (SendMessageW(state.list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
                            LVIS_SELECTED) != 0;
     const bool focused = GetFocus() == state.list;
-    const bool showsSelection = GetWindowLongPtrW(state.list, GWL_STYLE) & LVS_SHOWSELALWAYS;
+    const bool showsSelection = (GetWindowLongPtrW(state.list, GWL_STYLE) & LVS_SHOWSELALWAYS) != 0;
     COLORREF back, fore;
     if (selected && focused) {
         back = GetSysColor(COLOR_HIGHLIGHT);
