@@ -6,7 +6,10 @@
 Pure standard library and fully deterministic: running it again rewrites the
 same bytes. Shapes are signed-distance functions evaluated once per pixel
 centre, which gives one pixel of anti-aliasing at every size. Each picture is
-designed on its own unit grid and rendered at the pixel size it is used at.
+designed on its own unit grid and rendered at the pixel size it is used at:
+every bitmap at 100, 150 and 200 % (NAME.bmp, NAME_150.bmp, NAME_200.bmp,
+for screens scaled to 96, 144 and 192 DPI), every icon at the sizes Windows
+asks for at those scales and at 125 %.
 
 One family: a blue shield, USB drives in blue with silver plugs, green for
 "safe" and "go", red for "delete" and "stop", flat shapes with a soft shadow.
@@ -618,8 +621,9 @@ PAGES = [
 ]
 
 
-def page_bitmap(draw, hot):
-    c = Canvas(48, 48, 48, 48)
+def page_bitmap(draw, hot, scale=100):
+    size = 48 * scale // 100
+    c = Canvas(size, size, 48, 48)
     if hot:
         tile = rbox(0.5, 0.5, 47.5, 47.5, 8)
         c.fill(tile, linear((232, 242, 255), TILE, 0, 0, 0, 48))
@@ -628,8 +632,9 @@ def page_bitmap(draw, hot):
     return c
 
 
-def action(size, units, draw):
-    c = Canvas(size, size, units, units)
+def action(size, units, draw, scale=100):
+    pixels = size * scale // 100
+    c = Canvas(pixels, pixels, units, units)
     draw(c)
     return c
 
@@ -848,7 +853,13 @@ HAND = [
 ]
 
 
-def icon_set(draw, sizes=(16, 32)):
+# Small icons (16 at 100 %) and large ones (32) at 100, 125, 150 and 200 %.
+SMALL_ICONS = (16, 20, 24, 32)
+LARGE_ICONS = (32, 40, 48, 64)
+SCALES = (100, 150, 200)
+
+
+def icon_set(draw, sizes=SMALL_ICONS + LARGE_ICONS[1:]):
     out = []
     for s in sizes:
         c = Canvas(s, s, 32, 32)
@@ -857,34 +868,44 @@ def icon_set(draw, sizes=(16, 32)):
     return out
 
 
+def scaled_name(name, scale):
+    return name if scale == 100 else name.replace(".bmp", "_%d.bmp" % scale)
+
+
 def build(out_dir):
     files = {}
-    files["main.ico"] = ico_bytes(icon_set(draw_main, (16, 32, 48)))
-    files["tray.ico"] = ico_bytes(icon_set(draw_tray, (16,)) + icon_set(draw_main, (32,)))
+    files["main.ico"] = ico_bytes(icon_set(draw_main))
+    # The simplified drawing where the icon is small, the full one above.
+    files["tray.ico"] = ico_bytes(icon_set(draw_tray, (16, 20, 24)) + icon_set(draw_main, (32,)))
     files["about.ico"] = ico_bytes(icon_set(draw_about))
     files["shield.ico"] = ico_bytes(icon_set(draw_shield_icon))
     files["computer.ico"] = ico_bytes(icon_set(draw_computer))
     files["usb_plug.ico"] = ico_bytes(icon_set(draw_usb_plug))
-    files["help_book.ico"] = ico_bytes(icon_set(draw_help_book, (32,)))
+    # The help button shows it at its first image's size, 32 at 100 %.
+    files["help_book.ico"] = ico_bytes(icon_set(draw_help_book, LARGE_ICONS))
     files["hand.cur"] = cur_bytes(HAND, (5, 0))
-    for name, draw in PAGES:
-        files["page_%s.bmp" % name] = bmp_bytes(page_bitmap(draw, False))
-        files["page_%s_hot.bmp" % name] = bmp_bytes(page_bitmap(draw, True), matte=TILE)
-    files["delete.bmp"] = bmp_bytes(action(30, 32, draw_delete))
-    files["stop.bmp"] = bmp_bytes(action(30, 32, draw_stop))
-    files["scan.bmp"] = bmp_bytes(action(30, 32, draw_scan))
-    files["restore.bmp"] = bmp_bytes(action(30, 32, draw_restore))
-    files["refresh.bmp"] = bmp_bytes(action(30, 32, draw_refresh))
-    files["safe_removal.bmp"] = bmp_bytes(action(40, 40, draw_safe_removal))
-    files["immunise.bmp"] = bmp_bytes(action(40, 40, draw_immunise))
-    files["cancel_immunity.bmp"] = bmp_bytes(action(40, 40, draw_cancel_immunity))
-    files["registry.bmp"] = bmp_bytes(action(40, 40, draw_registry))
-    files["disk.bmp"] = bmp_bytes(action(40, 40, draw_disk))
-    files["usb_drive.bmp"] = bmp_bytes(action(40, 40, draw_usb_drive))
-    files["status.bmp"] = bmp_bytes(action(28, 28, draw_status))
-    info = Canvas(196, 104, 196, 104)
-    draw_info_picture(info)
-    files["info_picture.bmp"] = bmp_bytes(info)
+    for scale in SCALES:
+        bitmaps = {}
+        for name, draw in PAGES:
+            bitmaps["page_%s.bmp" % name] = bmp_bytes(page_bitmap(draw, False, scale))
+            bitmaps["page_%s_hot.bmp" % name] = bmp_bytes(page_bitmap(draw, True, scale), matte=TILE)
+        bitmaps["delete.bmp"] = bmp_bytes(action(30, 32, draw_delete, scale))
+        bitmaps["stop.bmp"] = bmp_bytes(action(30, 32, draw_stop, scale))
+        bitmaps["scan.bmp"] = bmp_bytes(action(30, 32, draw_scan, scale))
+        bitmaps["restore.bmp"] = bmp_bytes(action(30, 32, draw_restore, scale))
+        bitmaps["refresh.bmp"] = bmp_bytes(action(30, 32, draw_refresh, scale))
+        bitmaps["safe_removal.bmp"] = bmp_bytes(action(40, 40, draw_safe_removal, scale))
+        bitmaps["immunise.bmp"] = bmp_bytes(action(40, 40, draw_immunise, scale))
+        bitmaps["cancel_immunity.bmp"] = bmp_bytes(action(40, 40, draw_cancel_immunity, scale))
+        bitmaps["registry.bmp"] = bmp_bytes(action(40, 40, draw_registry, scale))
+        bitmaps["disk.bmp"] = bmp_bytes(action(40, 40, draw_disk, scale))
+        bitmaps["usb_drive.bmp"] = bmp_bytes(action(40, 40, draw_usb_drive, scale))
+        bitmaps["status.bmp"] = bmp_bytes(action(28, 28, draw_status, scale))
+        info = Canvas(196 * scale // 100, 104 * scale // 100, 196, 104)
+        draw_info_picture(info)
+        bitmaps["info_picture.bmp"] = bmp_bytes(info)
+        for name, data in bitmaps.items():
+            files[scaled_name(name, scale)] = data
     files["scan.avi"] = scan_clip()
     files["cleanup.avi"] = cleanup_clip()
     files["alert.wav"] = alert_sound()

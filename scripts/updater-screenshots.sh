@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Screenshots of the updater's window in its states, taken on a virtual
-# display: build/shots/updater-*.png. It runs the updater the tests build
-# (the test key) against the tests' local web server and signed descriptions.
+# display:
+#   scripts/updater-screenshots.sh [DPI]
+# build/shots/updater-*.png. It runs the updater the tests build (the test
+# key) against the tests' local web server and signed descriptions. DPI
+# (default 96) is the session's, as in scripts/screenshots.sh; at another DPI
+# than 96 every name ends in -DPIdpi.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
+dpi=${1:-96}
+suffix=
+[ "$dpi" = 96 ] || suffix=-${dpi}dpi
 shots=$build/shots
-session=$shots/updater-wine
-served=$shots/updater-served
+session=$shots/updater-wine$suffix
+served=$shots/updater-served$suffix
 mkdir -p "$shots"
 rm -rf "$served" && mkdir -p "$served"
 cp "$build"/tests/updater/descriptions/*.ini "$served/"
@@ -19,7 +26,7 @@ cleanup() {
     "$root/scripts/wine-session.sh" stop "$session" || true
 }
 trap cleanup EXIT
-"$root/scripts/wine-session.sh" start "$session" "$build"
+VARDENIX_DPI=$dpi "$root/scripts/wine-session.sh" start "$session" "$build"
 # shellcheck disable=SC1091
 . "$session/env"
 cd "$build"  # on drive Z:, so Wine starts its programs in a folder it can reach
@@ -34,7 +41,7 @@ shoot() {  # name, then the updater's arguments
     wine "$updater" "$@" </dev/null >/dev/null 2>&1 &
     local updater_pid=$!
     sleep 3
-    import -window root "$shots/updater-$name.png"
+    import -window root "$shots/updater-$name$suffix.png"
     kill "$updater_pid" 2>/dev/null || true
     wait "$updater_pid" 2>/dev/null || true
 }

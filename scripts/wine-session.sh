@@ -9,6 +9,11 @@
 #   wine-session.sh stop DIR  ends the wineserver and the display
 # DIR/env is written on start; scripts/wine-run.sh reads it.
 #
+# VARDENIX_DPI (default 96) is the DPI the session's Windows reports, as a
+# screen scaled to VARDENIX_DPI/96 would (144: 150 %); VARDENIX_SCREEN
+# (default 1024x768, or as much larger as the DPI) is the size of the display
+# and of the virtual desktop.
+#
 # The prefix has exactly two drives: C: (the prefix's own drive_c) and Z:, a
 # network drive holding the build tree BUILD (default: DIR's parent folder)
 # and nothing else. Wine's usual Z: is the host's root folder and reports as a
@@ -48,6 +53,15 @@ start)
     rm -rf "$prefix" "$dir/display"
     mkdir -p "$prefix"
     export WINEARCH=${4:-win64}
+    dpi=${VARDENIX_DPI:-96}
+    case $dpi in
+    '' | *[!0-9]*) echo "VARDENIX_DPI is not a number: $dpi" >&2; exit 2 ;;
+    esac
+    screen=${VARDENIX_SCREEN:-$((1024 * dpi / 96))x$((768 * dpi / 96))}
+    case $screen in
+    [0-9]*x[0-9]*) ;;
+    *) echo "VARDENIX_SCREEN is not WIDTHxHEIGHT: $screen" >&2; exit 2 ;;
+    esac
     case $WINEARCH in
     win64 | win32) ;;
     *) echo "unknown Windows architecture: $WINEARCH" >&2; exit 2 ;;
@@ -58,7 +72,7 @@ start)
         echo "${DISPLAY#:}" >"$dir/display"
     else
         # Xvfb picks a free display itself and writes its number to fd 3.
-        setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac \
+        setsid Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -ac \
             3>"$dir/display" </dev/null >"$dir/xvfb.log" 2>&1 &
         echo $! >"$dir/xvfb.pid"
         for _ in $(seq 1 100); do
@@ -107,18 +121,25 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\AppDefaults\safe_removal_win9x_tests.exe]
 "Version"="win98"
 REG
+    # The DPI every program of the session sees, read when the session
+    # starts again below.
+    cat >>"$prefix/drive_c/session.reg" <<REG
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:$(printf %08x "$dpi")
+REG
     # Every program of the prefix shares one virtual desktop with a taskbar and
     # a notification area, unless told otherwise: the desktop is a window of
     # Wine's explorer.exe, and a process whose windows live in it fails on its
     # next window call once that explorer.exe has ended. Safe removal ends it.
     if [ "${5:-shell}" != none ]; then
-        cat >>"$prefix/drive_c/session.reg" <<'REG'
+        cat >>"$prefix/drive_c/session.reg" <<REG
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="shell"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"shell"="1024x768"
+"shell"="$screen"
 REG
     fi
     # A 64-bit Windows keeps HKLM\Software twice: the 64-bit programs' view,

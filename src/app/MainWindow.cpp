@@ -20,6 +20,8 @@
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
+// At 96 DPI, scaled with the window's.
+constexpr int kWindowWidth = 755, kWindowHeight = 550;
 constexpr int kPageX = 0, kPageY = 90, kPageWidth = 750, kPageHeight = 450;
 
 std::atomic<MainWindow*> published{nullptr};
@@ -122,11 +124,11 @@ bool MainWindow::OnInitDialog()
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
     // Fixed pixel sizes: the pages are laid out for a 755 x 550 window.
-    MoveWindow(Handle(), 50, 50, 755, 550, TRUE);
+    MoveWindow(Handle(), 50, 50, Scaled(kWindowWidth), Scaled(kWindowHeight), TRUE);
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - 755) / 2,
-                 work.top + (work.bottom - work.top - 550) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - Scaled(kWindowWidth)) / 2,
+                 work.top + (work.bottom - work.top - Scaled(kWindowHeight)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 
     for (int k = 0; k < 7; ++k) {
         const PageSlot& slot = kPageSlots[k];
@@ -171,8 +173,10 @@ bool MainWindow::OnInitDialog()
 
 void MainWindow::AddTrayIcon()
 {
-    // The shell keeps its own copy of the icon.
-    trayRecord.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TRAY));
+    // The shell keeps its own copy of the icon. The notification area shows
+    // small icons at the session's DPI.
+    trayRecord.hIcon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON,
+                                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     Shell_NotifyIconW(NIM_ADD, &trayRecord);
     DestroyIcon(trayRecord.hIcon);
     trayRecord.hIcon = nullptr;
@@ -220,11 +224,26 @@ void MainWindow::ShowPage(int page)
         return;
     Dialog* shown = PageOf(page);
     shown->Show(SW_SHOW);
-    SetWindowPos(shown->Handle(), HWND_TOP, kPageX, kPageY, kPageWidth, kPageHeight, SWP_SHOWWINDOW);
+    PlacePage(*shown);
     pageShown_[page] = true;
     // The shown page's button keeps its highlighted look.
     if (slot)
         ButtonOf(page)->SetBitmaps(slot->hotBitmap, kWhite);
+}
+
+void MainWindow::PlacePage(const Dialog& page) const
+{
+    SetWindowPos(page.Handle(), HWND_TOP, Scaled(kPageX), Scaled(kPageY), Scaled(kPageWidth), Scaled(kPageHeight),
+                 SWP_SHOWWINDOW);
+}
+
+void MainWindow::OnDpiChanged(int)
+{
+    SetWindowPos(Handle(), nullptr, 0, 0, Scaled(kWindowWidth), Scaled(kWindowHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const PageSlot& slot : kPageSlots)
+        if (pageShown_[slot.page])
+            PlacePage(*PageOf(slot.page));
 }
 
 void MainWindow::RequestForwardPage(int page)

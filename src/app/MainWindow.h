@@ -71,6 +71,7 @@ protected:
     bool OnHelp(HELPINFO* info) override;
     void OnCancel() override;
     void OnDestroy() override;
+    void OnDpiChanged(int oldDpi) override;
 
 private:
     struct PageSlot {
@@ -87,6 +88,7 @@ private:
     static void AddTrayIcon();
     void ShowTrayMenu();
     void BringForward();
+    void PlacePage(const Dialog& page) const;
     const PageSlot* SlotOf(int page) const;
     ImageButton* ButtonOf(int page);
 

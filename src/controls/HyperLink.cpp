@@ -1,5 +1,6 @@
 #include "controls/HyperLink.h"
 
+#include "framework/Dpi.h"
 #include "framework/MessageBox.h"
 #include "framework/Text.h"
 
@@ -100,6 +101,7 @@ void HyperLink::OnAttached()
     else if (GetWindowTextLengthW(Handle()) == 0)
         SetWindowTextW(Handle(), Widen(url_).c_str());
 
+    originalFont_ = reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
     MakeFonts();
     ApplyFont(underline_ == UnderlineAlways);
     FitToText();
@@ -114,7 +116,6 @@ void HyperLink::OnAttached()
 
 void HyperLink::MakeFonts()
 {
-    originalFont_ = reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
     HGDIOBJ base = originalFont_;
     if (!base)
         base = GetStockObject(DEFAULT_GUI_FONT);
@@ -126,6 +127,18 @@ void HyperLink::MakeFonts()
     normalFont_ = CreateFontIndirectW(&font);
     font.lfUnderline = TRUE;
     underlinedFont_ = CreateFontIndirectW(&font);
+}
+
+void HyperLink::TakeFont(HFONT font)
+{
+    const HFONT oldNormal = normalFont_, oldUnderlined = underlinedFont_;
+    const bool underlined = IsUnderlined();
+    originalFont_ = font;
+    MakeFonts();
+    ApplyFont(underlined);
+    FitToText();
+    DeleteObject(oldNormal);
+    DeleteObject(oldUnderlined);
 }
 
 void HyperLink::ApplyFont(bool underlined)
@@ -362,6 +375,15 @@ LRESULT HyperLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDOWN:
         Open();
         break;
+    case WM_SETFONT:
+        // A font of the dialog's (Windows 10 sends the controls new ones after
+        // a move to a monitor of another DPI): the link's own are made anew
+        // from it, and the link fits its text again.
+        if (reinterpret_cast<HFONT>(wParam) != normalFont_ && reinterpret_cast<HFONT>(wParam) != underlinedFont_) {
+            TakeFont(reinterpret_cast<HFONT>(wParam));
+            return 0;
+        }
+        break;
     case WM_DESTROY:
         KillTimer(Handle(), kHoverTimer);
         // The tooltip goes with its owner; forget the handle before the
@@ -369,6 +391,8 @@ LRESULT HyperLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         tooltip_.Destroy();
         break;
     default:
+        if (msg == DpiChangedMessage())
+            FitToText();
         break;
     }
     return DefaultProc(msg, wParam, lParam);

@@ -9,7 +9,9 @@
 // of a dialog (Attach(dialog, id)), draws its text in link colours, underlines
 // it while the pointer is over it (or always, or never), shows a hand cursor
 // and a tooltip with its address, and opens the address with the shell when
-// clicked. Its size is fitted to its text.
+// clicked. Its size, the area that reacts to the pointer, is fitted to its
+// text: again when the dialog gives it another font, and when it learns of
+// another DPI (DpiChangedMessage).
 class HyperLink : public Control {
 public:
     enum Underline { UnderlineHover = -1, UnderlineNever = 0, UnderlineAlways = 1 };
@@ -58,7 +60,9 @@ protected:
     void OnAttached() override;
 
 private:
+    // The normal and the underlined copy of originalFont_.
     void MakeFonts();
+    void TakeFont(HFONT font);
     void ApplyFont(bool underlined);
     void FitToText();
     void Paint(HDC dc);

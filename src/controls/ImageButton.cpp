@@ -1,5 +1,8 @@
 #include "controls/ImageButton.h"
 
+#include "controls/ScaledBitmap.h"
+#include "framework/Dpi.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -7,6 +10,7 @@
 
 namespace {
 
+// At 96 DPI, scaled with the button's.
 const int kMargin = 3;
 const int kMaxTipWidth = 400;
 
@@ -106,6 +110,19 @@ bool IconSize(HICON icon, int& width, int& height)
     return ok;
 }
 
+// The size an icon is drawn at at 100 %: that of its first image, which the
+// icon's group directory names (six bytes of header, then 14-byte entries
+// that begin with width and height). 0 when there is no such icon.
+int IconDesignSize(HINSTANCE instance, int id)
+{
+    const HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+    const HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const auto* directory = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (!directory || SizeofResource(instance, found) < 6 + 14 || (directory[4] | directory[5] << 8) == 0)
+        return 0;
+    return directory[6] != 0 ? directory[6] : 256;
+}
+
 void FillColor(HDC dc, const RECT& rect, int systemColor)
 {
     FillRect(dc, &rect, GetSysColorBrush(systemColor));
@@ -134,8 +151,14 @@ HINSTANCE ImageButton::Instance() const
     return instance_ ? instance_ : GetModuleHandleW(nullptr);
 }
 
+int ImageButton::Dpi() const
+{
+    return dpi_ != 0 ? dpi_ : WindowDpi(Handle());
+}
+
 void ImageButton::OnAttached()
 {
+    dpi_ = WindowDpi(Handle());
     const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
     SetWindowLongPtrW(Handle(), GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
     Repaint(true);
@@ -167,13 +190,24 @@ void ImageButton::Repaint(bool repaint) const
 
 ImageButtonResult ImageButton::SetIcons(int iconId, int secondIconId, bool repaint)
 {
+    const ImageButtonResult result = LoadIcons(iconId, secondIconId, repaint);
+    if (result == ImageButtonResult::Ok)
+        source_ = {true, {iconId, secondIconId}, {}};
+    return result;
+}
+
+ImageButtonResult ImageButton::LoadIcons(int iconId, int secondIconId, bool repaint)
+{
     std::vector<Image> images;
     for (int id : {iconId, secondIconId}) {
         if (id == 0 && !images.empty())
             break;
         Image image;
-        // Size 0 without LR_DEFAULTSIZE: the icon's own stored size.
-        image.icon = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
+        const int size = ScaleToDpi(IconDesignSize(Instance(), id), Dpi());
+        // The system picks the icon's image nearest that size.
+        image.icon = size > 0 ? static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, size,
+                                                              size, 0))
+                              : nullptr;
         if (!image.icon || !IconSize(image.icon, image.width, image.height)) {
             FreeImage(image);
             for (Image& loaded : images)
@@ -189,12 +223,18 @@ ImageButtonResult ImageButton::SetIcons(int iconId, int secondIconId, bool repai
 ImageButtonResult ImageButton::SetBitmaps(int bitmapId, COLORREF transparent, int secondBitmapId,
                                           COLORREF secondTransparent, bool repaint)
 {
-    const auto load = [this](int id) {
-        return static_cast<HBITMAP>(LoadImageW(Instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                                               LR_CREATEDIBSECTION));
-    };
-    const HBITMAP first = load(bitmapId);
-    const HBITMAP second = secondBitmapId ? load(secondBitmapId) : nullptr;
+    const ImageButtonResult result = LoadBitmaps(bitmapId, transparent, secondBitmapId, secondTransparent, repaint);
+    if (result == ImageButtonResult::Ok)
+        source_ = {false, {bitmapId, secondBitmapId}, {transparent, secondTransparent}};
+    return result;
+}
+
+ImageButtonResult ImageButton::LoadBitmaps(int bitmapId, COLORREF transparent, int secondBitmapId,
+                                           COLORREF secondTransparent, bool repaint)
+{
+    const HBITMAP first = LoadBitmapForDpi(Instance(), bitmapId, Dpi(), transparent);
+    const HBITMAP second = secondBitmapId ? LoadBitmapForDpi(Instance(), secondBitmapId, Dpi(), secondTransparent)
+                                          : nullptr;
     if (!first || (secondBitmapId && !second)) {
         if (first)
             DeleteObject(first);
@@ -202,11 +242,20 @@ ImageButtonResult ImageButton::SetBitmaps(int bitmapId, COLORREF transparent, in
             DeleteObject(second);
         return ImageButtonResult::ImageNotLoaded;
     }
-    return SetBitmapHandles(first, transparent, second, secondTransparent, repaint);
+    return UseBitmaps(first, transparent, second, secondTransparent, repaint);
 }
 
 ImageButtonResult ImageButton::SetBitmapHandles(HBITMAP bitmap, COLORREF transparent, HBITMAP second,
                                                 COLORREF secondTransparent, bool repaint)
+{
+    const ImageButtonResult result = UseBitmaps(bitmap, transparent, second, secondTransparent, repaint);
+    if (result == ImageButtonResult::Ok)
+        source_ = Source();
+    return result;
+}
+
+ImageButtonResult ImageButton::UseBitmaps(HBITMAP bitmap, COLORREF transparent, HBITMAP second,
+                                          COLORREF secondTransparent, bool repaint)
 {
     std::vector<Image> images;
     bool ok = bitmap != nullptr;
@@ -228,6 +277,16 @@ ImageButtonResult ImageButton::SetBitmapHandles(HBITMAP bitmap, COLORREF transpa
     }
     SetImages(std::move(images), repaint);
     return ImageButtonResult::Ok;
+}
+
+void ImageButton::ReloadImages()
+{
+    if (source_.ids[0] == 0)
+        return;
+    if (source_.icons)
+        LoadIcons(source_.ids[0], source_.ids[1], true);
+    else
+        LoadBitmaps(source_.ids[0], source_.keys[0], source_.ids[1], source_.keys[1], true);
 }
 
 ImageButtonResult ImageButton::SetAlignment(int alignment, bool repaint)
@@ -271,11 +330,18 @@ ImageButtonResult ImageButton::SetTooltip(const std::wstring& text, bool activat
 {
     if (!Handle())
         return ImageButtonResult::NotAttached;
-    if (!tooltip_.SetText(Handle(), text, kMaxTipWidth))
+    if (!tooltip_.SetText(Handle(), text, ScaleToDpi(kMaxTipWidth, Dpi())))
         return ImageButtonResult::TooltipNotCreated;
     tooltip_.Activate(activate);
     Repaint(repaint);
     return ImageButtonResult::Ok;
+}
+
+SIZE ImageButton::ImageSize(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= images_.size())
+        return SIZE{0, 0};
+    return SIZE{images_[static_cast<size_t>(index)].width, images_[static_cast<size_t>(index)].height};
 }
 
 int ImageButton::CurrentImageIndex() const
@@ -346,6 +412,12 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             hovered_ = false;
         break;
     default:
+        if (msg == DpiChangedMessage() && static_cast<int>(wParam) != dpi_) {
+            dpi_ = static_cast<int>(wParam);
+            ReloadImages();
+            if (tooltip_.Handle())
+                SendMessageW(tooltip_.Handle(), TTM_SETMAXTIPWIDTH, 0, ScaleToDpi(kMaxTipWidth, dpi_));
+        }
         break;
     }
     return DefaultProc(msg, wParam, lParam);
@@ -383,6 +455,7 @@ void ImageButton::Draw(HDC dc, const RECT& client, UINT state) const
     const bool focused = (state & ODS_FOCUS) != 0;
     const bool disabled = (state & ODS_DISABLED) != 0;
     const int shift = pressed ? 1 : 0;
+    const int margin = ScaleToDpi(kMargin, Dpi());
 
     FillColor(dc, client, COLOR_BTNFACE);
     if (flat_) {
@@ -415,15 +488,15 @@ void ImageButton::Draw(HDC dc, const RECT& client, UINT state) const
         if (hasCaption) {
             switch (alignment_) {
             case ImageAbove:
-                y = client.top + kMargin;
+                y = client.top + margin;
                 textArea.top = y + image.height;
                 break;
             case ImageRight:
-                x = client.right - kMargin - image.width;
+                x = client.right - margin - image.width;
                 textArea.right = x;
                 break;
             default:
-                x = client.left + kMargin;
+                x = client.left + margin;
                 textArea.left = x + image.width;
                 break;
             }
@@ -460,7 +533,7 @@ void ImageButton::Draw(HDC dc, const RECT& client, UINT state) const
 
     if (!flat_ && focused) {
         RECT focus = client;
-        InflateRect(&focus, -kMargin, -kMargin);
+        InflateRect(&focus, -margin, -margin);
         DrawFocusRect(dc, &focus);
     }
 }

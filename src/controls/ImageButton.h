@@ -22,6 +22,11 @@ enum class ImageButtonResult {
 // Up to two images: the first is shown while the mouse is over the button or
 // it is pressed, the second (when given) otherwise; a single image is shown
 // always. Every setter repaints when `repaint` is true.
+//
+// Pictures from resources follow the button's DPI: a bitmap at the drawing
+// nearest it (LoadBitmapForDpi), an icon at its first image's size scaled to
+// it; they are loaded again when the button learns of another DPI
+// (DpiChangedMessage). The margin and the tooltip's width scale likewise.
 class ImageButton : public Control {
 public:
     enum Alignment { ImageLeft = 0, ImageAbove = 1, ImageRight = 2 };
@@ -32,12 +37,13 @@ public:
     // Where images and cursors are loaded from; the executable by default.
     void SetResourceInstance(HINSTANCE instance) { instance_ = instance; }
 
-    // Icons at their stored size.
+    // Icons at the size of their first image, scaled to the button's DPI.
     ImageButtonResult SetIcons(int iconId, int secondIconId = 0, bool repaint = true);
     // Pixels of a bitmap's transparent colour are not painted.
     ImageButtonResult SetBitmaps(int bitmapId, COLORREF transparent, int secondBitmapId = 0,
                                  COLORREF secondTransparent = 0, bool repaint = true);
-    // The same from bitmaps made in memory; the button takes ownership of both.
+    // The same from bitmaps made in memory, shown at their own size whatever
+    // the DPI; the button takes ownership of both.
     ImageButtonResult SetBitmapHandles(HBITMAP bitmap, COLORREF transparent, HBITMAP second = nullptr,
                                        COLORREF secondTransparent = 0, bool repaint = true);
     // ImageLeft, ImageAbove or ImageRight; anything else is refused with
@@ -62,6 +68,10 @@ public:
     int CurrentImageIndex() const;
     HWND Tooltip() const { return tooltip_.Handle(); }
     HCURSOR Cursor() const { return cursor_; }
+    // The DPI the pictures are made for.
+    int Dpi() const;
+    // The size of image 0 or 1 as drawn; 0 x 0 when there is no such image.
+    SIZE ImageSize(int index) const;
 
     void DrawItem(const DRAWITEMSTRUCT& item) override;
 
@@ -79,7 +89,21 @@ private:
         int height = 0;
     };
 
+    // Where the images came from, to load them again at another DPI; no ids
+    // for bitmaps made in memory.
+    struct Source {
+        bool icons = false;
+        int ids[2] = {};
+        COLORREF keys[2] = {};
+    };
+
     HINSTANCE Instance() const;
+    ImageButtonResult LoadIcons(int iconId, int secondIconId, bool repaint);
+    ImageButtonResult LoadBitmaps(int bitmapId, COLORREF transparent, int secondBitmapId, COLORREF secondTransparent,
+                                  bool repaint);
+    ImageButtonResult UseBitmaps(HBITMAP bitmap, COLORREF transparent, HBITMAP second, COLORREF secondTransparent,
+                                 bool repaint);
+    void ReloadImages();
     void SetImages(std::vector<Image> images, bool repaint);
     static void FreeImage(Image& image);
     void Repaint(bool repaint) const;
@@ -87,6 +111,8 @@ private:
     void DrawImage(HDC dc, const Image& image, int x, int y, bool disabled) const;
 
     HINSTANCE instance_ = nullptr;
+    Source source_;
+    int dpi_ = 0;  // until attached: the screen's
     std::vector<Image> images_;
     int alignment_ = ImageLeft;
     bool flat_ = true;

@@ -193,11 +193,24 @@ bool Dialog::OnDrawItem(int, DRAWITEMSTRUCT*)
     return false;
 }
 
+void Dialog::OnDpiChanged(int)
+{
+}
+
 bool Dialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     result = 0;
     if (msg == EndModalMessage()) {
         EndModal(static_cast<INT_PTR>(lParam));
+        return true;
+    }
+    if (msg == DpiChangedMessage()) {
+        const int oldDpi = dpi_;
+        dpi_ = static_cast<int>(wParam);
+        OnDpiChanged(oldDpi);
+        // A top-level dialog tells every window inside it, pages included.
+        if (!(GetWindowLongPtrW(handle_, GWL_STYLE) & WS_CHILD))
+            NotifyDescendantsOfDpi(handle_, dpi_);
         return true;
     }
     if (OnMessage(msg, wParam, lParam, result))
@@ -235,6 +248,16 @@ bool Dialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
             return false;
         result = TRUE;
         return true;
+    case WM_DPICHANGED: {
+        // Windows' rectangle keeps the window in its place on the new monitor.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(handle_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        // Windows 10's dialog manager scales the template's controls once this
+        // handler has returned; what is sized in pixels is laid out after it.
+        Post(DpiChangedMessage(), LOWORD(wParam));
+        return false;
+    }
     case WM_CLOSE:
         return OnClose();
     case WM_DESTROY:
@@ -260,6 +283,7 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT msg, WPARAM wParam, LPARAM
     if (msg == WM_INITDIALOG) {
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         reinterpret_cast<Dialog*>(lParam)->handle_ = window;
+        reinterpret_cast<Dialog*>(lParam)->dpi_ = WindowDpi(window);
     }
     // Null for the few messages (WM_SETFONT, WM_CREATE...) that come before WM_INITDIALOG.
     auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));

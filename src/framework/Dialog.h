@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/Dpi.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -34,6 +36,11 @@ public:
     HWND Handle() const { return handle_; }
     bool IsModal() const { return modal_; }
     UINT TemplateId() const { return templateId_; }
+    // The DPI the dialog is laid out for: its window's when created, then
+    // that of each monitor the dialog moves to.
+    int Dpi() const { return dpi_; }
+    // `pixels` at 96 DPI, at the dialog's DPI.
+    int Scaled(int pixels) const { return ScaleToDpi(pixels, dpi_); }
 
     HWND Item(int id) const { return GetDlgItem(handle_, id); }
     bool Show(int command = SW_SHOW) const { return ShowWindow(handle_, command) != FALSE; }
@@ -84,6 +91,12 @@ protected:
     virtual void OnDestroy() {}
     // Owner-draw requests of controls that are not framework Controls.
     virtual bool OnDrawItem(int id, DRAWITEMSTRUCT* item);
+    // The dialog has moved to a monitor of another DPI (Dpi() is the new
+    // one, `oldDpi` the last): the system has moved and sized the window as it
+    // suggests and, on Windows 10, scaled the template's controls and fonts.
+    // Here the dialog lays out again what it sizes in pixels itself; its
+    // controls are told afterwards (DpiChangedMessage).
+    virtual void OnDpiChanged(int oldDpi);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -97,4 +110,5 @@ private:
     bool modal_ = false;
     bool ending_ = false;
     INT_PTR endResult_ = -1;
+    int dpi_ = kDesignDpi;
 };

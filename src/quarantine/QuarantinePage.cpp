@@ -44,7 +44,8 @@ QuarantinePage::QuarantinePage() : ChildPage(IDD_QUARANTINE_PAGE, IDC_QUARANTINE
 bool QuarantinePage::OnInitDialog()
 {
     ChildPage::OnInitDialog();
-    SetUpList(List(), {{IDS_COL_ORIGIN, kColumnWidth}, {IDS_COL_QUARANTINE, kColumnWidth}});
+    SetUpList(List(),
+              {{IDS_COL_ORIGIN, kColumnWidth, ListColumn::Fill}, {IDS_COL_QUARANTINE, kColumnWidth, ListColumn::Fill}});
 
     AttachPageButton(refreshButton_, Handle(), IDC_FIRST_BUTTON, IDB_REFRESH, IDS_TIP_REFRESH_LIST);
     AttachPageButton(restoreButton_, Handle(), IDC_SECOND_BUTTON, IDB_RESTORE, IDS_TIP_RESTORE);

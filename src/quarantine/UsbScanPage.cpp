@@ -105,7 +105,7 @@ bool UsbScanPage::OnInitDialog()
     wormShortcutText_ = LoadText(IDS_WORM_SHORTCUT);
     wormFileText_ = LoadText(IDS_WORM_FILE);
 
-    SetUpList(List(), {{IDS_COL_FILE, kPathColumnWidth}, {IDS_COL_SCAN_STATE, kStateColumnWidth}});
+    SetUpList(List(), {{IDS_COL_FILE, kPathColumnWidth, ListColumn::Fill}, {IDS_COL_SCAN_STATE, kStateColumnWidth}});
 
     AttachPageButton(scanButton_, Handle(), IDC_SCAN_START, IDB_SCAN);
     AttachPageButton(stopButton_, Handle(), IDC_THREAT_LIST_OR_STOP, IDB_STOP);

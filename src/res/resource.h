@@ -30,7 +30,8 @@
 // Cursor: the hand shown over image buttons.
 #define IDCUR_HAND                  137
 
-// Bitmaps. White (0xFFFFFF) is their transparent colour.
+// Bitmaps. White (0xFFFFFF) is their transparent colour. Each is also drawn at
+// 150 % (its id + 1000) and 200 % (its id + 2000), see controls/ScaledBitmap.h.
 #define IDB_INFO_PICTURE            205  // information page picture (button 1061)
 #define IDB_SYSTEM_HOT              206  // page buttons, pointer-over look ...
 #define IDB_USB_SCAN_HOT            207

@@ -65,7 +65,7 @@ bool MemoryProtectionPage::OnInitDialog()
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");
     SendItemMessage(IDC_MEMORY_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont_), TRUE);
 
-    SetUpList(List(), {{IDS_COL_PROCESS, 200}, {IDS_COL_SAFETY, 120}, {IDS_COL_PATH, 500}});
+    SetUpList(List(), {{IDS_COL_PROCESS, 200}, {IDS_COL_SAFETY, 120}, {IDS_COL_PATH, 500, ListColumn::Fill}});
 
     AttachPageButton(deleteButton_, Handle(), IDC_SECOND_BUTTON, IDB_DELETE);
 

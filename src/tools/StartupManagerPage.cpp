@@ -196,7 +196,7 @@ StartupManagerPage::StartupManagerPage() : ChildPage(IDD_STARTUP_MANAGER_PAGE, I
 bool StartupManagerPage::OnInitDialog()
 {
     ChildPage::OnInitDialog();
-    SetUpList(List(), {{IDS_COL_APPLICATION, 120}, {IDS_COL_COMMAND, 400}, {IDS_COL_LOCATION, 300}});
+    SetUpList(List(), {{IDS_COL_APPLICATION, 120}, {IDS_COL_COMMAND, 400, ListColumn::Fill}, {IDS_COL_LOCATION, 300}});
 
     AttachPageButton(refreshButton_, Handle(), IDC_STARTUP_REFRESH, IDB_REFRESH);
     AttachPageButton(deleteButton_, Handle(), IDC_DELETE_OR_RESULT_LIST, IDB_DELETE);

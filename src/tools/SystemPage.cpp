@@ -63,7 +63,7 @@ bool SystemPage::OnInitDialog()
     link_->page = Handle();
     AttachPageButton(registryButton_, Handle(), IDC_FIRST_BUTTON, IDB_REGISTRY, IDS_TIP_REGISTRY);
     AttachPageButton(diskButton_, Handle(), IDC_SECOND_BUTTON, IDB_DISK, IDS_TIP_DISK);
-    SetUpList(List(), {{IDS_COL_CONTENT, kContentColumnWidth}, {IDS_COL_RESULT, kStateColumnWidth}});
+    SetUpList(List(), {{IDS_COL_CONTENT, kContentColumnWidth, ListColumn::Fill}, {IDS_COL_RESULT, kStateColumnWidth}});
     return true;
 }
 

@@ -319,3 +319,9 @@ void UpdaterWindow::OnCancel()
         break;
     }
 }
+
+void UpdaterWindow::OnDpiChanged(int oldDpi)
+{
+    // The notes' room was measured in pixels, at the old DPI.
+    notesHeight_ = MulDiv(notesHeight_, Dpi(), oldDpi);
+}

@@ -28,6 +28,7 @@ protected:
     bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnOK() override;
     void OnCancel() override;
+    void OnDpiChanged(int oldDpi) override;
 
 private:
     enum class State { Checking, Latest, Offer, Downloading, Cancelling, Failed };

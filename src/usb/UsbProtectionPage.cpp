@@ -118,7 +118,7 @@ bool UsbProtectionPage::OnInitDialog()
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");
     SendItemMessage(IDC_USB_COUNTER, WM_SETFONT, reinterpret_cast<WPARAM>(counterFont_), TRUE);
 
-    SetUpList(List(), {{IDS_COL_THREAT, 600}, {IDS_COL_STATE, 135}});
+    SetUpList(List(), {{IDS_COL_THREAT, 600, ListColumn::Fill}, {IDS_COL_STATE, 135}});
 
     AttachPageButton(deleteButton_, Handle(), IDC_FIRST_BUTTON, IDB_DELETE);
     AttachPageButton(deleteAllButton_, Handle(), IDC_USB_DELETE_ALL, IDB_DELETE);

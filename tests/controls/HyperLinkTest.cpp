@@ -169,3 +169,23 @@ TEST_F(HyperLinkTest, WhenTheShellCannotTheHtmBrowserOpensItOrTheShellsErrorIsSh
         }
     }
 }
+
+TEST_F(HyperLinkTest, ANewFontFromTheDialogIsTakenUpAndTheLinkFitsItAgain)
+{
+    // What Windows 10 sends each control after a move to a monitor of another DPI.
+    link.SetUnderline(HyperLink::UnderlineAlways);
+    const RECT before = RectInParent(link.Handle());
+    LOGFONTW larger = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(link.Handle(), WM_GETFONT, 0, 0)), sizeof larger, &larger);
+    larger.lfHeight *= 2;
+    larger.lfUnderline = FALSE;
+    const HFONT font = CreateFontIndirectW(&larger);
+    SendMessageW(link.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+
+    const RECT after = RectInParent(link.Handle());
+    EXPECT_GT(after.right - after.left, (before.right - before.left) * 3 / 2);
+    EXPECT_GT(after.bottom - after.top, (before.bottom - before.top) * 3 / 2);
+    EXPECT_TRUE(FontUnderlined(link.Handle())) << "still always underlined, in the new size";
+    link.Detach();
+    DeleteObject(font);
+}

@@ -1,4 +1,6 @@
 #include "controls/ImageButton.h"
+#include "controls/ScaledBitmap.h"
+#include "framework/Dpi.h"
 #include "framework/Dialog.h"
 #include "support/TestDrive.h"
 
@@ -190,8 +192,9 @@ TEST_F(ImageButtonTest, OneBitmapIsShownInEveryState)
 
 TEST_F(ImageButtonTest, TwoBitmapsSwapToTheFirstWhileHoveredOrPressed)
 {
+    // The picture button, without a caption that could overlap the picture.
     ImageButton button;
-    ASSERT_TRUE(button.Attach(host.Handle(), IDC_ABOVE));
+    ASSERT_TRUE(button.Attach(host.Handle(), IDC_PICTURE));
     ASSERT_EQ(button.SetBitmaps(IDB_RED, kWhite, IDB_BLUE, kWhite), ImageButtonResult::Ok);
 
     EXPECT_EQ(button.CurrentImageIndex(), 1);
@@ -224,8 +227,9 @@ TEST_F(ImageButtonTest, TwoBitmapsSwapToTheFirstWhileHoveredOrPressed)
 
 TEST_F(ImageButtonTest, HoverFollowsTheRealMousePointer)
 {
+    // The picture button, without a caption that could overlap the picture.
     ImageButton button;
-    ASSERT_TRUE(button.Attach(host.Handle(), IDC_ABOVE));
+    ASSERT_TRUE(button.Attach(host.Handle(), IDC_PICTURE));
     ASSERT_EQ(button.SetBitmaps(IDB_RED, kWhite, IDB_BLUE, kWhite), ImageButtonResult::Ok);
     ASSERT_EQ(button.SetCursor(IDC_TEST_CURSOR), ImageButtonResult::Ok);
     SetWindowPos(host.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -497,4 +501,97 @@ TEST_F(ImageButtonTest, DISABLED_Gallery)
     SetCursorPos((box.left + box.right) / 2, (box.top + box.bottom) / 2);
     const char* ms = getenv("VARDENIX_GALLERY_MS");
     WaitFor([] { return false; }, ms ? static_cast<DWORD>(atoi(ms)) : 3000);
+}
+
+namespace {
+
+// The pixels of a bitmap, as 0x00RRGGBB.
+std::vector<DWORD> PixelsOf(HBITMAP bitmap, SIZE& size)
+{
+    BITMAP info = {};
+    GetObjectW(bitmap, sizeof info, &info);
+    size = {info.bmWidth, info.bmHeight};
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(format.bmiHeader), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
+    const HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : pixels)
+        pixel &= 0x00FFFFFF;
+    return pixels;
+}
+
+}  // namespace
+
+TEST(ScaledBitmap, TheDrawingNearestTheDpiIsTakenAndResizedToTheScale)
+{
+    // Red is drawn at 100 % (20 px), green at 150 % (30), blue at 200 % (40).
+    const struct {
+        int dpi, size;
+        DWORD colour;
+    } cases[] = {{96, 20, 0xFF0000}, {120, 25, 0x00FF00}, {144, 30, 0x00FF00}, {168, 35, 0x0000FF},
+                 {192, 40, 0x0000FF}, {240, 50, 0x0000FF}, {72, 15, 0xFF0000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        const HBITMAP bitmap = LoadBitmapForDpi(GetModuleHandleW(nullptr), IDB_RED, c.dpi, kWhite);
+        ASSERT_NE(bitmap, nullptr);
+        SIZE size;
+        const std::vector<DWORD> pixels = PixelsOf(bitmap, size);
+        DeleteObject(bitmap);
+        EXPECT_EQ(size.cx, c.size);
+        EXPECT_EQ(size.cy, c.size);
+        const size_t middle = static_cast<size_t>(c.size / 2);
+        EXPECT_EQ(pixels[middle * static_cast<size_t>(c.size) + middle], c.colour);
+    }
+    EXPECT_EQ(LoadBitmapForDpi(GetModuleHandleW(nullptr), 998, 144, kWhite), nullptr);
+}
+
+TEST(ScaledBitmap, ScalingBlendsNeighboursButNeverTheTransparentColour)
+{
+    // Drawn at 100 % only: at 144 DPI its 8 pixels become 12.
+    const HBITMAP bitmap = LoadBitmapForDpi(GetModuleHandleW(nullptr), IDB_STRIPES, 144, kWhite);
+    ASSERT_NE(bitmap, nullptr);
+    SIZE size;
+    const std::vector<DWORD> pixels = PixelsOf(bitmap, size);
+    DeleteObject(bitmap);
+    ASSERT_EQ(size.cx, 12);
+    int blended = 0, transparent = 0;
+    for (DWORD pixel : pixels) {
+        SCOPED_TRACE(pixel);
+        if (pixel == 0xFFFFFF) {
+            ++transparent;
+            continue;
+        }
+        // Red and blue have no green: white taken into an edge would show as some.
+        EXPECT_EQ(pixel & 0x00FF00, 0u);
+        blended += (pixel & 0xFF0000) != 0 && (pixel & 0x0000FF) != 0;
+    }
+    EXPECT_GT(blended, 0) << "red and blue meet in between, not pixel for pixel";
+    EXPECT_GE(transparent, 5);
+}
+
+TEST_F(ImageButtonTest, DpiPicturesFollowTheButtonsDpi)
+{
+    // The picture button, without a caption that could overlap the picture.
+    ImageButton button;
+    ASSERT_TRUE(button.Attach(host.Handle(), IDC_PICTURE));
+    ASSERT_EQ(button.SetBitmaps(IDB_RED, kWhite, IDB_BLUE, kWhite), ImageButtonResult::Ok);
+    EXPECT_EQ(button.Dpi(), WindowDpi(host.Handle()));
+    if (button.Dpi() == 144) {
+        // The session at 150 %: the 150 % drawing, green, at its own size.
+        EXPECT_EQ(button.ImageSize(0).cx, 30);
+        EXPECT_EQ(Render(button, ODS_SELECTED).Count(kGreen), 30 * 30);
+        EXPECT_EQ(button.ImageSize(1).cx, 30) << "blue has only its 100 % drawing, enlarged";
+    } else {
+        EXPECT_EQ(button.ImageSize(0).cx, ScaleToDpi(20, button.Dpi()));
+    }
+
+    // Told of another DPI, the button draws its pictures for it.
+    SendMessageW(button.Handle(), DpiChangedMessage(), 192, 0);
+    EXPECT_EQ(button.Dpi(), 192);
+    EXPECT_EQ(button.ImageSize(0).cx, 40);
+    EXPECT_EQ(Render(button, ODS_SELECTED).Count(kBlue), 40 * 40) << "the 200 % drawing";
+    ASSERT_EQ(button.SetIcons(IDI_GREEN), ImageButtonResult::Ok);
+    EXPECT_EQ(button.ImageSize(0).cx, 32) << "the 16-pixel icon at 200 %";
 }

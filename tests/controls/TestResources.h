@@ -13,6 +13,8 @@
 #define IDB_BLUE 401
 #define IDI_GREEN 402
 #define IDC_TEST_CURSOR 403
+// 8 x 1: two red pixels, two blue, four white.
+#define IDB_STRIPES 404
 
 #define IDD_LINKS 301
 #define IDC_LINK_LEFT 2101

@@ -114,7 +114,7 @@ TEST_F(QuarantinePageTest, EmptyFolderGivesAnEmptyListAndNothingToRestoreOrPurge
         definition.cchTextMax = 64;
         ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&definition)));
         EXPECT_STREQ(text, headers[column]);
-        EXPECT_EQ(definition.cx, 410);
+        EXPECT_LE(definition.cx, 410) << "the two paths share the list's width";
     }
     EXPECT_EQ(page_.RowCount(), 0);
     EXPECT_EQ(EnabledButtons(), 3);

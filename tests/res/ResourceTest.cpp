@@ -827,7 +827,7 @@ TEST(Version, FileVersionIsTheProgramsVersion)
     EXPECT_EQ(LoadText(IDS_VERSION), L"5.1.0.15");
 }
 
-TEST(Version, ManifestAsksForCommonControlsSixAndNoDpiAwareness)
+TEST(Version, ManifestAsksForCommonControlsSixAndEachMonitorsDpi)
 {
     HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(1), Wide(RT_MANIFEST));
     ASSERT_NE(found, nullptr);
@@ -835,7 +835,8 @@ TEST(Version, ManifestAsksForCommonControlsSixAndNoDpiAwareness)
     const std::string manifest(data, SizeofResource(Module(), found));
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
-    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
+    EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
 }
 
 } // namespace

@@ -10,7 +10,8 @@
 //   vardenix-command.exe ID about        presses button ID (1: OK) of the about box
 //   vardenix-command.exe ID message      presses button ID (1: OK) of the program's message box
 //   vardenix-command.exe press ID        clicks button ID of the page shown (posted)
-//   vardenix-command.exe hover ID        moves the mouse onto control ID of the page shown
+//   vardenix-command.exe hover ID [X Y]  moves the mouse onto control ID of the page shown: its
+//                                        centre, or X and Y per cent of its width and height
 //   vardenix-command.exe scroll ID DX    scrolls list ID of the page shown DX pixels to the right
 // Exit code 1 when no window is found.
 #include <windows.h>
@@ -48,7 +49,10 @@ int main(int argc, char** argv)
                                     reinterpret_cast<LPARAM>(item)) ? 0 : 1;
             RECT box;
             GetWindowRect(item, &box);
-            return SetCursorPos((box.left + box.right) / 2, (box.top + box.bottom) / 2) ? 0 : 1;
+            const int x = argc > 4 ? std::atoi(argv[3]) : 50, y = argc > 4 ? std::atoi(argv[4]) : 50;
+            return SetCursorPos(box.left + (box.right - box.left) * x / 100, box.top + (box.bottom - box.top) * y / 100)
+                       ? 0
+                       : 1;
         }
         return 1;
     }
@@ -57,13 +61,25 @@ int main(int argc, char** argv)
         SetForegroundWindow(main);
         const int control = std::atoi(argv[2]);
         // The pages are the window's child dialogs; the page buttons are not.
-        for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        // The page shown gives the page area, which scales with the DPI.
+        const auto isPage = [](HWND child) {
             char name[16] = {};
             GetClassNameA(child, name, sizeof name);
-            if (std::strcmp(name, "#32770") != 0)
+            return std::strcmp(name, "#32770") == 0;
+        };
+        RECT area = {0, 90, 750, 540};
+        for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (isPage(child) && IsWindowVisible(child)) {
+                GetWindowRect(child, &area);
+                MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&area), 2);
+            }
+        }
+        for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!isPage(child))
                 continue;
             if (GetDlgItem(child, control))
-                SetWindowPos(child, HWND_TOP, 0, 90, 750, 450, SWP_SHOWWINDOW);
+                SetWindowPos(child, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                             SWP_SHOWWINDOW);
             else
                 ShowWindow(child, SW_HIDE);
         }
