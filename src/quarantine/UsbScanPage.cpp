@@ -1,5 +1,6 @@
 #include "quarantine/UsbScanPage.h"
 
+#include "controls/CounterFont.h"
 #include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
@@ -112,8 +113,7 @@ bool UsbScanPage::OnInitDialog()
     AttachPageButton(deleteButton_, Handle(), IDC_SCAN_DELETE, IDB_DELETE);
     AttachPageButton(deleteAllButton_, Handle(), IDC_SCAN_DELETE_ALL, IDB_DELETE);
 
-    counterFont_ = CreateFontW(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");
+    counterFont_ = CreateCounterFont(Dpi());
     SendItemMessage(IDC_SCAN_COUNTER, WM_SETFONT, reinterpret_cast<WPARAM>(counterFont_), TRUE);
     return true;
 }

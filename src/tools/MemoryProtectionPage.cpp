@@ -1,6 +1,7 @@
 #include "tools/MemoryProtectionPage.h"
 
 #include "app/MainWindow.h"
+#include "controls/CounterFont.h"
 #include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
@@ -61,8 +62,7 @@ bool MemoryProtectionPage::OnInitDialog()
 {
     ChildPage::OnInitDialog();
 
-    statusFont_ = CreateFontW(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");
+    statusFont_ = CreateCounterFont(Dpi());
     SendItemMessage(IDC_MEMORY_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(statusFont_), TRUE);
 
     SetUpList(List(), {{IDS_COL_PROCESS, 200}, {IDS_COL_SAFETY, 120}, {IDS_COL_PATH, 500, ListColumn::Fill}});

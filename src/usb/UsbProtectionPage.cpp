@@ -1,6 +1,7 @@
 #include "usb/UsbProtectionPage.h"
 
 #include "app/AppMessages.h"
+#include "controls/CounterFont.h"
 #include "controls/PageButton.h"
 #include "framework/ListView.h"
 #include "framework/MessageBox.h"
@@ -114,8 +115,7 @@ UsbProtectionPage::~UsbProtectionPage()
 
 bool UsbProtectionPage::OnInitDialog()
 {
-    counterFont_ = CreateFontW(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Arial");
+    counterFont_ = CreateCounterFont(Dpi());
     SendItemMessage(IDC_USB_COUNTER, WM_SETFONT, reinterpret_cast<WPARAM>(counterFont_), TRUE);
 
     SetUpList(List(), {{IDS_COL_THREAT, 600, ListColumn::Fill}, {IDS_COL_STATE, 135}});
