@@ -4,7 +4,8 @@
 #   scripts/screenshots.sh [DPI]
 # build/shots/page-N-ID.png, popup.png (the start-up popup), scan-results.png
 # and scan-tooltip.png (the full scan and a long path's tooltip), about.png,
-# page-immunity.png, immunity-message.png and the drive restore's
+# page-immunity.png, immunity-message.png, worm-drive.png (a shortcut worm's
+# drive as its insertion scan shows it) and the drive restore's
 # restore-*.png. DPI (default 96) is the DPI the session's Windows reports,
 # on a screen as much larger (144: 150 %, 192: 200 %); at another DPI than 96
 # every name ends in -DPIdpi (page-1-1000-144dpi.png).
@@ -124,12 +125,15 @@ for name in Фото Документы Отчёт.docx x.vbs; do
         wine cmd /c "attrib $flag $(winepath -w "$worm/$name")" >/dev/null 2>&1 || true
     done
 done
-wine "$build/tests/wine-drive.exe" attach F removable "$(winepath -w "$worm")" >/dev/null 2>&1
+# The decoys are there before the drive comes, so that its insertion scan
+# lists them and says that the user's entries are hidden.
 for name in Фото Документы Отчёт.docx; do
-    wine "$build/tests/wine-drive.exe" shortcut "F:\\$name.lnk" 'C:\windows\system32\cmd.exe' \
+    wine "$build/tests/wine-drive.exe" shortcut "$(winepath -w "$worm/$name.lnk")" 'C:\windows\system32\cmd.exe' \
         "/c start x.vbs & start explorer \"$name\"" >/dev/null 2>&1
 done
+wine "$build/tests/wine-drive.exe" attach F removable "$(winepath -w "$worm")" >/dev/null 2>&1
 sleep 2
+shoot worm-drive
 wine "$build/tests/vardenix-command.exe" 1001 show >/dev/null 2>&1
 wine "$build/tests/vardenix-command.exe" hover 1003 >/dev/null 2>&1
 sleep 2
@@ -148,9 +152,10 @@ sleep 1
 shoot restore-states
 wine "$build/tests/wine-drive.exe" detach F >/dev/null 2>&1
 
-# The immunity page has no page button; then the tray's "Отключить Автозапуск
-# USB" with its first message (the demo drive's AUTORUN.INF).
-wine "$build/tests/vardenix-command.exe" page 1030 >/dev/null 2>&1
+# The immunity page has no page button: the tray's "Безопасное извлечение USB"
+# shows it; then the tray's "Отключить Автозапуск USB" with its first message
+# (the demo drive's AUTORUN.INF).
+wine "$build/tests/vardenix-command.exe" 32777 post >/dev/null 2>&1
 sleep 1
 shoot page-immunity
 wine "$build/tests/vardenix-command.exe" 32773 post >/dev/null 2>&1

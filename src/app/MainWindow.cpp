@@ -241,9 +241,10 @@ void MainWindow::OnDpiChanged(int)
 {
     SetWindowPos(Handle(), nullptr, 0, 0, Scaled(kWindowWidth), Scaled(kWindowHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const PageSlot& slot : kPageSlots)
-        if (pageShown_[slot.page])
-            PlacePage(*PageOf(slot.page));
+    // The immunity page has no slot of its own, but is placed like the others.
+    for (int page = 1; page <= kImmunityPage; ++page)
+        if (IsPageShown(page))
+            PlacePage(*PageOf(page));
 }
 
 void MainWindow::RequestForwardPage(int page)
