@@ -70,23 +70,23 @@ int MakeRoot(const TestDrive& drive, int entries, int shortcuts, bool threats)
     }
     for (int k = 0; k < shortcuts; ++k) {
         char name[64];
-        ShortcutSpec spec;
+        ShortcutSpec layout;
         if (k < decoys) {
             // Each decoy lists itself and its payload.
             std::snprintf(name, sizeof name, "_\\p%04d.dat", k);
             Touch(drive / name, "payload", FILE_ATTRIBUTE_NORMAL);
-            spec.idListTarget = L"C:\\windows\\system32\\cmd.exe";
-            spec.arguments = L"/c start .\\" + std::wstring(name, name + std::strlen(name)) + L" & explorer Folder";
+            layout.idListTarget = L"C:\\windows\\system32\\cmd.exe";
+            layout.arguments = L"/c start .\\" + std::wstring(name, name + std::strlen(name)) + L" & explorer Folder";
             std::snprintf(name, sizeof name, "Folder %04d.lnk", k);
             rows += 2;
         } else {
             std::snprintf(name, sizeof name, "Apps\\app%04d.exe", k);
             Touch(drive / name, "MZ", FILE_ATTRIBUTE_NORMAL);
-            spec.idListTarget = std::wstring(1, static_cast<wchar_t>(letter)) + L":\\" +
+            layout.idListTarget = std::wstring(1, static_cast<wchar_t>(letter)) + L":\\" +
                                 std::wstring(name, name + std::strlen(name));
             std::snprintf(name, sizeof name, "App %04d.lnk", k);
         }
-        Touch(drive / name, ShortcutBytes(spec), FILE_ATTRIBUTE_NORMAL);
+        Touch(drive / name, ShortcutBytes(layout), FILE_ATTRIBUTE_NORMAL);
         ++made;
     }
     // The root scan's own rows: a few .inf files and hidden programs.

@@ -175,10 +175,10 @@ int main(int argc, char** argv)
         const bool shortcut = k % 2 == 0;
         const std::wstring path =
             std::wstring(startup) + Numbered(shortcut ? L"\\vdx bench %03d.lnk" : L"\\vdx bench %03d.cmd", k);
-        ShortcutSpec spec;
-        spec.idListTarget = L"C:\\Program Files\\Bench\\file" + std::to_wstring(k) + L".exe";
-        spec.arguments = L"/autostart";
-        if (WriteBytes(path, shortcut ? ShortcutBytes(spec) : std::string("@echo off\r\n")))
+        ShortcutSpec layout;
+        layout.idListTarget = L"C:\\Program Files\\Bench\\file" + std::to_wstring(k) + L".exe";
+        layout.arguments = L"/autostart";
+        if (WriteBytes(path, shortcut ? ShortcutBytes(layout) : std::string("@echo off\r\n")))
             paths.push_back(path);
     }
 

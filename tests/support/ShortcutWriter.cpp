@@ -198,47 +198,47 @@ std::string EnvironmentBlock(const std::wstring& path)
 
 }  // namespace
 
-std::string ShortcutBytes(const ShortcutSpec& spec)
+std::string ShortcutBytes(const ShortcutSpec& layout)
 {
     const std::pair<DWORD, const std::wstring*> strings[] = {
-        {0x4, &spec.name},      {0x8, &spec.relativePath}, {0x10, &spec.workingDirectory},
-        {0x20, &spec.arguments}, {0x40, &spec.iconLocation},
+        {0x4, &layout.name},      {0x8, &layout.relativePath}, {0x10, &layout.workingDirectory},
+        {0x20, &layout.arguments}, {0x40, &layout.iconLocation},
     };
-    DWORD flags = spec.unicode ? 0x80 : 0;
-    if (!spec.idListTarget.empty())
+    DWORD flags = layout.unicode ? 0x80 : 0;
+    if (!layout.idListTarget.empty())
         flags |= 0x1;
-    if (!spec.linkInfoTarget.empty())
+    if (!layout.linkInfoTarget.empty())
         flags |= 0x2;
     for (const auto& entry : strings) {
         if (!entry.second->empty())
             flags |= entry.first;
     }
-    if (!spec.environmentTarget.empty())
+    if (!layout.environmentTarget.empty())
         flags |= 0x200;
 
     std::string out;
     Dword(out, 0x4C);
     out.append(reinterpret_cast<const char*>(kShellLinkClass), 16);
     Dword(out, flags);
-    Dword(out, spec.targetAttributes);
+    Dword(out, layout.targetAttributes);
     out.append(24, '\0');  // creation, access and write times
     Dword(out, 0);         // target size
-    Dword(out, static_cast<unsigned long>(spec.iconIndex));
+    Dword(out, static_cast<unsigned long>(layout.iconIndex));
     Dword(out, SW_SHOWNORMAL);
     out.append(12, '\0');  // hot key and reserved fields
 
     if (flags & 0x1) {
         const std::string list =
-            IdList(spec.idListTarget, spec.extensionVersion, (spec.targetAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+            IdList(layout.idListTarget, layout.extensionVersion, (layout.targetAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
         Word(out, static_cast<unsigned>(list.size()));
         out += list;
     }
     if (flags & 0x2)
-        out += LinkInfo(spec.linkInfoTarget);
+        out += LinkInfo(layout.linkInfoTarget);
     for (const auto& entry : strings) {
         if (entry.second->empty())
             continue;
-        if (spec.unicode) {
+        if (layout.unicode) {
             Word(out, static_cast<unsigned>(entry.second->size()));
             Wide(out, *entry.second);
         } else {
@@ -248,14 +248,14 @@ std::string ShortcutBytes(const ShortcutSpec& spec)
         }
     }
     if (flags & 0x200)
-        out += EnvironmentBlock(spec.environmentTarget);
+        out += EnvironmentBlock(layout.environmentTarget);
     Dword(out, 0);  // the terminal block
     return out;
 }
 
-void WriteShortcut(const std::wstring& path, const ShortcutSpec& spec)
+void WriteShortcut(const std::wstring& path, const ShortcutSpec& layout)
 {
-    const std::string bytes = ShortcutBytes(spec);
+    const std::string bytes = ShortcutBytes(layout);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a shortcut";
     DWORD written = 0;

@@ -26,11 +26,11 @@ struct ShortcutSpec {
     bool unicode = true;
 };
 
-// The bytes of the shortcut `spec` describes.
-std::string ShortcutBytes(const ShortcutSpec& spec);
+// The bytes of the shortcut that `layout` describes.
+std::string ShortcutBytes(const ShortcutSpec& layout);
 
-// Writes ShortcutBytes(spec) to `path`; fails the test on error.
-void WriteShortcut(const std::wstring& path, const ShortcutSpec& spec);
+// Writes ShortcutBytes(layout) to `path`; fails the test on error.
+void WriteShortcut(const std::wstring& path, const ShortcutSpec& layout);
 
 // A shortcut saved by the shell's own object (IShellLinkW), as Explorer or
 // a setup program makes one. False when the shell refuses.

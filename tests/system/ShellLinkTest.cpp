@@ -63,7 +63,7 @@ TEST(ShellLink, TheTargetIsReadFromWhereverTheShortcutNamesIt)
 {
     struct Case {
         const char* what;
-        ShortcutSpec spec;
+        ShortcutSpec layout;
         std::wstring idList, linkInfo, target;
     };
     const std::wstring cmd = L"C:\\Windows\\System32\\cmd.exe";
@@ -71,36 +71,36 @@ TEST(ShellLink, TheTargetIsReadFromWhereverTheShortcutNamesIt)
     std::vector<Case> cases;
     for (WORD version : {0, 3, 7, 8, 9}) {
         Case c{"ID list only", {}, payload, L"", payload};
-        c.spec.idListTarget = payload;
-        c.spec.extensionVersion = version;
+        c.layout.idListTarget = payload;
+        c.layout.extensionVersion = version;
         cases.push_back(c);
     }
     {
         Case c{"link info only", {}, L"", cmd, cmd};
-        c.spec.linkInfoTarget = cmd;
+        c.layout.linkInfoTarget = cmd;
         cases.push_back(c);
     }
     {
         // The ID list comes first; the link info is only the shell's way to find a moved target.
         Case c{"both, disagreeing", {}, payload, cmd, payload};
-        c.spec.idListTarget = payload;
-        c.spec.linkInfoTarget = cmd;
+        c.layout.idListTarget = payload;
+        c.layout.linkInfoTarget = cmd;
         cases.push_back(c);
     }
     {
         Case c{"a folder", {}, L"E:\\Документы", L"", L"E:\\Документы"};
-        c.spec.idListTarget = L"E:\\Документы";
-        c.spec.targetAttributes = FILE_ATTRIBUTE_DIRECTORY;
+        c.layout.idListTarget = L"E:\\Документы";
+        c.layout.targetAttributes = FILE_ATTRIBUTE_DIRECTORY;
         cases.push_back(c);
     }
     {
         Case c{"a drive root", {}, L"E:\\", L"", L"E:\\"};
-        c.spec.idListTarget = L"E:\\";
+        c.layout.idListTarget = L"E:\\";
         cases.push_back(c);
     }
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.what) + ", extension version " + std::to_string(c.spec.extensionVersion));
-        const ShellLink link = Parse(ShortcutBytes(c.spec));
+        SCOPED_TRACE(std::string(c.what) + ", extension version " + std::to_string(c.layout.extensionVersion));
+        const ShellLink link = Parse(ShortcutBytes(c.layout));
         EXPECT_EQ(link.idListPath, c.idList);
         EXPECT_EQ(link.linkInfoPath, c.linkInfo);
         EXPECT_EQ(link.Target(), c.target);
@@ -111,30 +111,30 @@ TEST(ShellLink, StringsAndTheEnvironmentBlockAreReadInBothCharacterSets)
 {
     for (bool unicode : {true, false}) {
         SCOPED_TRACE(unicode ? "UTF-16" : "ANSI");
-        ShortcutSpec spec;
-        spec.unicode = unicode;
-        spec.idListTarget = L"C:\\Windows\\System32\\cmd.exe";
-        spec.environmentTarget = L"%windir%\\system32\\wscript.exe";
-        spec.arguments = L"/c start \"\" .\\RECYCLER.BIN\\Файл.vbs & explorer \"E:\\ \"";
-        spec.iconLocation = L"%SystemRoot%\\System32\\shell32.dll";
-        spec.iconIndex = 7;
-        spec.name = L"Съёмный диск";
-        spec.workingDirectory = L"E:\\";
-        spec.relativePath = L".\\RECYCLER.BIN\\Файл.vbs";
-        const ShellLink link = Parse(ShortcutBytes(spec));
-        EXPECT_EQ(link.arguments, spec.arguments);
-        EXPECT_EQ(link.iconLocation, spec.iconLocation);
+        ShortcutSpec layout;
+        layout.unicode = unicode;
+        layout.idListTarget = L"C:\\Windows\\System32\\cmd.exe";
+        layout.environmentTarget = L"%windir%\\system32\\wscript.exe";
+        layout.arguments = L"/c start \"\" .\\RECYCLER.BIN\\Файл.vbs & explorer \"E:\\ \"";
+        layout.iconLocation = L"%SystemRoot%\\System32\\shell32.dll";
+        layout.iconIndex = 7;
+        layout.name = L"Съёмный диск";
+        layout.workingDirectory = L"E:\\";
+        layout.relativePath = L".\\RECYCLER.BIN\\Файл.vbs";
+        const ShellLink link = Parse(ShortcutBytes(layout));
+        EXPECT_EQ(link.arguments, layout.arguments);
+        EXPECT_EQ(link.iconLocation, layout.iconLocation);
         EXPECT_EQ(link.iconIndex, 7);
-        EXPECT_EQ(link.name, spec.name);
-        EXPECT_EQ(link.workingDirectory, spec.workingDirectory);
-        EXPECT_EQ(link.relativePath, spec.relativePath);
-        EXPECT_EQ(link.environmentPath, spec.environmentTarget);
+        EXPECT_EQ(link.name, layout.name);
+        EXPECT_EQ(link.workingDirectory, layout.workingDirectory);
+        EXPECT_EQ(link.relativePath, layout.relativePath);
+        EXPECT_EQ(link.environmentPath, layout.environmentTarget);
         // The environment path is what the shell runs; it comes first, expanded.
         const std::vector<std::wstring> targets = link.TargetPaths();
         ASSERT_EQ(targets.size(), 2u);
         EXPECT_EQ(Lower(targets[0]).find(L"%"), std::wstring::npos);
         EXPECT_NE(Lower(targets[0]).find(L"\\system32\\wscript.exe"), std::wstring::npos);
-        EXPECT_EQ(targets[1], spec.idListTarget);
+        EXPECT_EQ(targets[1], layout.idListTarget);
     }
 }
 
@@ -158,13 +158,13 @@ TEST(ShellLink, AShortcutOfManyReadsIsReadWhole)
 {
     ScratchDir folder;
     const std::wstring path = std::wstring(folder.Path().begin(), folder.Path().end()) + L"\\long.lnk";
-    ShortcutSpec spec;
-    spec.idListTarget = L"C:\\Windows\\System32\\cmd.exe";
-    spec.arguments = L"/c " + std::wstring(30000, L'x') + L" end";
-    WriteShortcut(path, spec);
+    ShortcutSpec layout;
+    layout.idListTarget = L"C:\\Windows\\System32\\cmd.exe";
+    layout.arguments = L"/c " + std::wstring(30000, L'x') + L" end";
+    WriteShortcut(path, layout);
     ShellLink link;
     ASSERT_TRUE(ReadShellLink(path, link));
-    EXPECT_EQ(link.arguments, spec.arguments);
+    EXPECT_EQ(link.arguments, layout.arguments);
 }
 
 TEST(ShellLink, WhatIsNotAShortcutOrNamesNoFileIsRefusedOrLeftEmpty)
@@ -173,13 +173,13 @@ TEST(ShellLink, WhatIsNotAShortcutOrNamesNoFileIsRefusedOrLeftEmpty)
     EXPECT_FALSE(ParseShellLink("", 0, link));
     const std::string text = "[InternetShortcut]\r\nURL=http://example.com/\r\n";
     EXPECT_FALSE(ParseShellLink(text.data(), text.size(), link));
-    ShortcutSpec spec;
-    spec.idListTarget = L"C:\\Windows\\notepad.exe";
-    std::string bytes = ShortcutBytes(spec);
+    ShortcutSpec layout;
+    layout.idListTarget = L"C:\\Windows\\notepad.exe";
+    std::string bytes = ShortcutBytes(layout);
     EXPECT_FALSE(ParseShellLink(bytes.data(), 0x4C - 1, link)) << "the header cut short";
     // A name that would add a step or a stream to the path leaves the ID list without a path.
-    spec.extensionVersion = 0;
-    bytes = ShortcutBytes(spec);
+    layout.extensionVersion = 0;
+    bytes = ShortcutBytes(layout);
     const size_t name = bytes.find("notepad.exe");
     ASSERT_NE(name, std::string::npos);
     for (const char* evil : {"a:b", "..", "a\\b", "a/b"}) {
@@ -196,19 +196,19 @@ TEST(ShellLink, TenThousandDamagedShortcutsAreReadSafely)
 {
     std::vector<std::string> seeds;
     {
-        ShortcutSpec spec;
-        spec.idListTarget = L"E:\\RECYCLER.BIN\\Программа\\helper.exe";
-        spec.linkInfoTarget = L"C:\\Windows\\System32\\cmd.exe";
-        spec.environmentTarget = L"%windir%\\system32\\cmd.exe";
-        spec.arguments = L"/c start .\\RECYCLER.BIN\\helper.exe";
-        spec.iconLocation = L"shell32.dll";
-        spec.name = L"USB";
+        ShortcutSpec layout;
+        layout.idListTarget = L"E:\\RECYCLER.BIN\\Программа\\helper.exe";
+        layout.linkInfoTarget = L"C:\\Windows\\System32\\cmd.exe";
+        layout.environmentTarget = L"%windir%\\system32\\cmd.exe";
+        layout.arguments = L"/c start .\\RECYCLER.BIN\\helper.exe";
+        layout.iconLocation = L"shell32.dll";
+        layout.name = L"USB";
         for (WORD version : {0, 3, 7, 9}) {
-            spec.extensionVersion = version;
-            seeds.push_back(ShortcutBytes(spec));
+            layout.extensionVersion = version;
+            seeds.push_back(ShortcutBytes(layout));
         }
-        spec.unicode = false;
-        seeds.push_back(ShortcutBytes(spec));
+        layout.unicode = false;
+        seeds.push_back(ShortcutBytes(layout));
     }
     std::mt19937 random(20261208);
     GuardedBuffer guarded;

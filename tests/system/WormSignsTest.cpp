@@ -22,10 +22,10 @@ std::wstring Windows(const wchar_t* relative)
 
 ShortcutSpec Target(const std::wstring& target, const std::wstring& arguments = std::wstring())
 {
-    ShortcutSpec spec;
-    spec.idListTarget = target;
-    spec.arguments = arguments;
-    return spec;
+    ShortcutSpec layout;
+    layout.idListTarget = target;
+    layout.arguments = arguments;
+    return layout;
 }
 
 }  // namespace
@@ -61,7 +61,7 @@ TEST(WormSigns, ADecoyIsToldByWhatItStartsAndWhatItsArgumentsName)
     relativeOnly.relativePath = L".\\_\\loader.exe";
     struct Case {
         const wchar_t* name;
-        ShortcutSpec spec;
+        ShortcutSpec layout;
         bool decoy;
         std::vector<std::wstring> files;
     };
@@ -99,7 +99,7 @@ TEST(WormSigns, ADecoyIsToldByWhatItStartsAndWhatItsArgumentsName)
     WormSigns signs(L'E');
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.name));
-        const std::string bytes = ShortcutBytes(c.spec);
+        const std::string bytes = ShortcutBytes(c.layout);
         ShellLink link;
         ASSERT_TRUE(ParseShellLink(bytes.data(), bytes.size(), link));
         const WormSigns::Verdict verdict = signs.JudgeShortcut(std::wstring(L"E:\\") + c.name, link);
